@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds everything into build/ (the library lands at build/libTwCouponPay5.so).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > build.log 2>&1 || { cat build.log; exit 1; }
+cmake --build build -j"$(nproc)" >> build.log 2>&1 || { tail -n 80 build.log; exit 1; }
+echo "build: ok (log in build.log)"

@@ -1,0 +1,51 @@
+// The library's export surface: the two C entry points and the load/unload lifetime.
+#include "entry/cardtrans.h"
+#include "entry/qmfcapp.h"
+#include "platform/hostbridge.h"
+#include "support/logwriter.h"
+
+#define TW_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+// Created when the library is loaded, before the host can call in; lives until unload.
+struct LibraryLifetime
+{
+    LibraryLifetime()
+    {
+        log = new LogWriter;
+        ownsApplication = QMfcApp::EnsureApplication(HostBridge::moduleOf(&s_anchor));
+    }
+    ~LibraryLifetime()
+    {
+        if (ownsApplication && QCoreApplication::instance())
+            delete QCoreApplication::instance();
+        delete log;
+    }
+    static const char s_anchor;
+    LogWriter *log = nullptr;
+    bool ownsApplication = false;
+};
+const char LibraryLifetime::s_anchor = 0;
+LibraryLifetime s_library;
+
+int cardTrans(char *p1, char *p2, char *p3, char *p4, char *p5, char *p6, char *p7, char *p8,
+              char *p9, char *p10, char *p11, char *p12)
+{
+    Entry::HostParameters params{{p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11, p12}};
+    return Entry::cardTrans(*s_library.log, params);
+}
+
+} // namespace
+
+TW_EXPORT int TwCardTrans(char *p1, char *p2, char *p3, char *p4, char *p5, char *p6, char *p7,
+                          char *p8, char *p9, char *p10, char *p11, char *p12)
+{
+    return cardTrans(p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11, p12);
+}
+
+TW_EXPORT int QTwCardTrans(char *p1, char *p2, char *p3, char *p4, char *p5, char *p6, char *p7,
+                           char *p8, char *p9, char *p10, char *p11, char *p12)
+{
+    return cardTrans(p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11, p12);
+}

@@ -1,0 +1,39 @@
+#include "entry/qmfcapp.h"
+
+#include "platform/hostbridge.h"
+
+namespace {
+// QApplication keeps references to argc and argv for its whole life.
+int s_argc = 0;
+char *s_argv[] = {nullptr};
+QString s_unavailableReason;
+void *s_hook = nullptr;
+}
+
+QMfcApp::QMfcApp(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+}
+
+bool QMfcApp::EnsureApplication(void *module)
+{
+    if (QCoreApplication::instance())
+        return false;
+    // Without a display Qt would end the whole process, and with it the till.
+    const std::string reason = HostBridge::displayUnavailableReason();
+    if (!reason.empty()) {
+        s_unavailableReason = QString::fromStdString(reason);
+        return false;
+    }
+    s_hook = HostBridge::installPostedEventHook();
+    new QMfcApp(s_argc, s_argv);
+    const std::string fileName = HostBridge::moduleFileName(module);
+    if (!fileName.empty())
+        HostBridge::pinModule(fileName);
+    return true;
+}
+
+QString QMfcApp::unavailableReason()
+{
+    return s_unavailableReason;
+}

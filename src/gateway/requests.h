@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+
+#include "gateway/signing.h"
+#include "records/records.h"
+#include "support/logline.h"
+
+// What each server call sends, built from the call's records. Pure functions, no I/O.
+namespace Gateway {
+
+// API paths. The query-form paths end in "?sign=" and are followed by the signature,
+// "&" and the signed parameter text.
+QString couponListPath(int mode);          // 0: "/posPortal/offlineCertiList?sign=", else the select list
+QString vipInfoPath();                     // "/posPortal/vipInfo?sign="
+QString batchConsumePath();                // "/posPortal/batchConsumeCerti"
+QString cancelPath();                      // "/posPortal/offlineCancelCerti"
+
+// Promotion and member-price flags over the sale's discount lines; each writes one log line.
+bool hasPromotion(const QList<DscDetail> &discounts, LogLine &log);
+bool hasMemberPrice(const QList<DscDetail> &discounts, LogLine &log);
+
+struct CouponQueryInput
+{
+    int mode = 0;
+    TranMainDetail tranMain;
+    QList<PluDetail> goods;
+    QList<TranPayDetail> pays;
+    QList<VipCouponDetail> selected;   // sent as "selectCertiItemList" in mode 1 only
+    QString optimalSolution;
+    QString optimalNum;
+    bool promotion = false;
+    bool memberPrice = false;
+};
+QJsonObject couponQueryBody(const CouponQueryInput &input);
+ParamSet couponQuerySignParams(const TranMainDetail &tranMain);   // orgCode, vipCode
+
+QJsonObject vipInfoBody(const TranMainDetail &tranMain);
+ParamSet vipInfoSignParams(const TranMainDetail &tranMain);       // bizType, orgCode, vipInfoId
+
+// Every parameter of the consumption, "certiList" included; "sign" is added by signFormBody.
+// The department fields come from pluIndex by each goods line's outPluId.
+ParamSet batchConsumeParams(const TranMainDetail &tranMain, const QList<VipCouponDetail> &selected,
+                            const PluIndex &pluIndex);
+
+// "A;B" -> ["A","B"] as compact JSON; empty parts are kept.
+QString couponCodeArray(const QString &codes);
+ParamSet cancelPaymentParams(const TranMainDetail &tranMain);                 // CANCEL
+ParamSet returnParams(const TranMainDetail &tranMain, const TranPayDetail &refunded);   // VOID
+
+// Which coupon payment of an earlier sale a return gives back (VOID).
+struct RefundPlan
+{
+    bool ok = false;
+    QString message;          // why nothing can be refunded
+    TranPayDetail refunded;   // the first remaining line, when ok
+    LogLines log;             // module "SCRM批量用券动态库"
+};
+RefundPlan planRefund(const TranMainDetail &tranMain, const QList<TranPayDetail> &payR,
+                      const QList<TranPayDetail> &payNowR);
+
+}

@@ -1,0 +1,13 @@
+#include "support/resources.h"
+
+#include <QtGlobal>
+#include <QDir>
+
+void ensureImageResources()
+{
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(images);
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
