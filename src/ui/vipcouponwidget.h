@@ -1,0 +1,76 @@
+#pragma once
+
+#include <memory>
+
+#include <QDialog>
+#include <QList>
+#include <QModelIndex>
+
+#include "records/records.h"
+#include "support/logwriter.h"
+
+namespace Ui { class VipCouponWidget; }
+class QStandardItemModel;
+class MessageWidget;
+class CoupMsgWidget;
+class VipCouponCPU;
+
+// The full-screen coupon selection dialog. It also holds most of the call's records, so that
+// the controller and the dialog work on the same lists.
+class VipCouponWidget : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit VipCouponWidget(QWidget *parent = nullptr);
+    ~VipCouponWidget() override;
+
+    // Tick state after each re-query; stores the answer's payment and goods lines.
+    void RefreshCouponStates(const QList<VipCouponDetail> &coupons,
+                             const QList<CouponPayDetail> &couponPayDetails,
+                             const QList<GoodDetail> &goodsDetails);
+    void ToggleCurrentCoupon();
+    bool HasPromotion();
+    bool HasMemberPrice();
+
+    // The call's records.
+    TranMainDetail m_TranMain;
+    QList<PluDetail> m_PluDetails;
+    QList<DscDetail> m_DscDetails;
+    QList<VipCouponDetail> m_CouponDetails;
+    QList<VipCouponDetail> m_SelCouponDetails;
+    QList<GoodDetail> m_GoodDetails;
+    QList<CouponPayDetail> m_CouponPayDetails;
+    QList<TranPayDetail> m_TranPayDetails;
+    bool m_bPayOk = false;
+    QString m_sErrMsg;
+
+signals:
+    void SigVipCouponPay();
+    void SignQueryCoupons();
+    void SignKeyPressed(int keycode);
+    void SignQueryCouponsforVip();
+
+public slots:
+    // Fills the table and runs the modal loop; returns the dialog's result.
+    int show(QList<VipCouponDetail> vipCouponDetails, QList<CouponPayDetail> couponPayDetails,
+             QList<GoodDetail> GoodsDetails);
+    void SlotTableViewClicked(QModelIndex current);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private slots:
+    void on_btnPay_clicked();
+    void on_QbtnExit_clicked();
+    void on_bntExit_clicked();
+    void on_btnPreRow_clicked();
+    void on_btnNextRow_clicked();
+
+private:
+    // The controller maps POS keyboard function codes onto the dialog's own actions.
+    friend class VipCouponCPU;
+
+    std::unique_ptr<Ui::VipCouponWidget> ui;
+    LogWriter m_log;
+};
