@@ -1,0 +1,95 @@
+#include "gateway/signing.h"
+
+#include <QCryptographicHash>
+#include <QJsonDocument>
+
+namespace Gateway {
+
+namespace {
+
+// Shared with the SCRM server; changing it invalidates every request of every till.
+const char signingKeyText[] = "#%7315^QwerzP&!%XK482067~$91LHRtmbowkqpX8";
+
+// "k=v&k=v&" over the non-empty values, in key order; both forms sign exactly these pairs.
+QString nonEmptyPairs(const ParamSet &params)
+{
+    QString pairs;
+    for (auto it = params.cbegin(); it != params.cend(); ++it) {
+        if (it.value().isEmpty())
+            continue;
+        pairs += it.key();
+        pairs += QLatin1Char('=');
+        pairs += it.value();
+        pairs += QLatin1Char('&');
+    }
+    return pairs;
+}
+
+QString compactUtf8(const QByteArray &json)
+{
+    const int nul = json.indexOf('\0');
+    return QString::fromUtf8(nul < 0 ? json : json.left(nul));
+}
+
+}
+
+QString signingKey()
+{
+    return QString::fromLatin1(signingKeyText);
+}
+
+QString md5Hex(const QString &text)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex());
+}
+
+QByteArray percentEncode(const QString &value)
+{
+    // Qt's unreserved set is exactly RFC 3986's, and it writes upper-case hex digits.
+    return value.toUtf8().toPercentEncoding();
+}
+
+QuerySignature signQuery(const ParamSet &params)
+{
+    QuerySignature result;
+    result.paramText = nonEmptyPairs(params);
+    result.paramText.chop(1);
+    result.baseText = result.paramText + QStringLiteral("&key=") + signingKey();
+    result.signature = md5Hex(result.baseText);
+    return result;
+}
+
+SignedFormBody signFormBody(const ParamSet &params)
+{
+    SignedFormBody result;
+    result.baseText = nonEmptyPairs(params) + QStringLiteral("key=") + signingKey();
+    result.signature = md5Hex(result.baseText);
+
+    ParamSet withSign = params;
+    withSign.insert(QStringLiteral("sign"), result.signature);
+
+    QByteArray body;
+    for (auto it = withSign.cbegin(); it != withSign.cend(); ++it) {
+        if (!body.isEmpty())
+            body += '&';
+        body += it.key().toUtf8();
+        body += '=';
+        body += percentEncode(it.value());
+    }
+    result.body = QString::fromLatin1(body);
+    result.plainBody = QString::fromUtf8(QByteArray::fromPercentEncoding(body));
+    return result;
+}
+
+QString jsonToString(const QJsonObject &object)
+{
+    return compactUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+QString jsonToString(const QJsonArray &array)
+{
+    return compactUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+}
+
+}
