@@ -1,16 +1,160 @@
 #include "entry/cardtrans.h"
 
+#include <exception>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QObject>
+#include <QTimer>
+
+#include "entry/qmfcapp.h"
+#include "entry/resultdocuments.h"
+#include "entry/vipcouponcpu.h"
 #include "support/hosttext.h"
 #include "support/logwriter.h"
 
 namespace Entry {
 
+namespace {
+
+const QString kModule = QStringLiteral("SCRM批量用券动态库");
+const QString kTitleModule = QStringLiteral("晟岚会员用券动态库");
+const QString kFailure = QStringLiteral("111111");
+const QString kSuccess = QStringLiteral("000000");
+
+// Set while a call runs: a host that calls again from a timer or a window message handled in
+// our nested loops must not start a second controller over the first.
+bool s_callRunning = false;
+
+void writeFailure(LogWriter &log, const HostParameters &params, const QString &message)
+{
+    HostText::copyOut(params.at(5), kFailure);
+    HostText::copyOut(params.at(6), message);
+    log.WriteLog(kTitleModule, QStringLiteral("传出参数，交易失败"), message);
+}
+
+void writeSuccess(LogWriter &log, const HostParameters &params, const VipCouponWidget &dialog)
+{
+    const ResultDocuments::SuccessResult result = ResultDocuments::buildSuccessResult(
+        dialog.m_TranMain, dialog.m_SelCouponDetails, dialog.m_GoodDetails, dialog.m_CouponPayDetails);
+    HostText::copyOut(params.at(5), kSuccess);
+    HostText::copyOut(params.at(7), result.amount);
+    HostText::copyOut(params.at(11), result.discountXml);
+    if (result.singlePayment) {
+        HostText::copyOut(params.at(8), QString());
+        HostText::copyOut(params.at(9), QString());
+    } else {
+        HostText::copyOut(params.at(12), result.paymentXml);
+    }
+    for (const LogLine &line : result.log)
+        log.WriteLog(kTitleModule, line.function, line.text);
+}
+
+void runFor(QEventLoop &loop, int milliseconds)
+{
+    QTimer::singleShot(milliseconds, &loop, [&loop] { loop.quit(); });
+    loop.exec();
+}
+
+// The call proper; returns normally in every outcome.
+void runCall(LogWriter &log, const HostParameters &params)
+{
+    VipCouponCPU cpu;
+    VipCouponWidget &dialog = cpu.m_VipCouponWidget;
+
+    log.WriteLog(kModule, QStringLiteral("TwCardTrans"), QStringLiteral("请稍等，调用动态库中"));
+    cpu.m_WaitWidget.SetWaitText(QObject::tr("请稍等，调用动态库中"));
+    cpu.m_WaitWidget.ShowWaiting();
+    log.WriteLog(kModule, QStringLiteral("TwCardTrans"), QStringLiteral("PrepareToShow"));
+
+    // Lets the overlay paint and keeps the host's window responsive meanwhile.
+    QEventLoop loop;
+    runFor(loop, 600);
+    log.WriteLog(kModule, QStringLiteral("TwCardTrans"), QStringLiteral("等待框已开启"));
+
+    static const char *const inputNames[4] = {"传入交易主参数", "传入商品参数", "传入支付参数", "传入Udp2参数"};
+    QString documents[4];
+    for (int i = 0; i < 4; ++i) {
+        documents[i] = HostText::fromGbk(params.at(i + 1));
+        log.WriteLog(kTitleModule, QString::fromUtf8(inputNames[i]), documents[i]);
+    }
+
+    QString message;
+    if (!cpu.Initialize(message)) {
+        dialog.m_sErrMsg = message;
+        writeFailure(log, params, dialog.m_sErrMsg);
+        return;
+    }
+
+    QString parseMessage;
+    if (!cpu.ParseInputDocuments(documents[0], documents[1], documents[2], documents[3], parseMessage)) {
+        dialog.m_sErrMsg = parseMessage;
+        log.WriteLog(kTitleModule, QStringLiteral("传入参数解析失败"), parseMessage);
+    } else {
+        log.WriteLog(kTitleModule, QStringLiteral("解析参数"), QStringLiteral("成功"));
+        const QString type = dialog.m_TranMain.txn_type;
+        if (type == QLatin1String("SALE")) {
+            QList<VipCouponDetail> coupons;
+            QList<CouponPayDetail> pays;
+            QList<GoodDetail> goods;
+            QString queryMessage;
+            if (!cpu.QueryCoupons(0, coupons, pays, goods, queryMessage)) {
+                writeFailure(log, params, queryMessage);
+                return;
+            }
+            dialog.show(coupons, pays, goods);
+        } else if (type == QLatin1String("VOID")) {
+            cpu.ReturnCoupons(dialog.m_sErrMsg);
+        } else if (type == QLatin1String("CANCEL")) {
+            cpu.CancelPaymentCoupons(dialog.m_sErrMsg);
+        } else if (type == QLatin1String("0")) {
+            dialog.m_sErrMsg = QStringLiteral("不支持支付管理");
+        } else {
+            dialog.m_sErrMsg = QStringLiteral("交易类型错误");
+        }
+    }
+
+    if (dialog.m_bPayOk)
+        writeSuccess(log, params, dialog);
+    else
+        writeFailure(log, params, dialog.m_sErrMsg);
+
+    cpu.m_WaitWidget.SetWaitText(QObject::tr("请稍等，关闭动态库中"));
+    cpu.m_WaitWidget.ShowWaiting();
+    log.WriteLog(kModule, QStringLiteral("TwCardTrans"), QStringLiteral("启动定时器"));
+    runFor(loop, 400);
+    log.WriteLog(kModule, QStringLiteral("TwCardTrans"), QStringLiteral("WaitDlg.close"));
+    cpu.m_WaitWidget.close();
+    log.WriteLog(kModule, QStringLiteral("TwCardTrans"), QStringLiteral("WaitDlg.close End"));
+}
+
+} // namespace
+
 int cardTrans(LogWriter &libraryLog, const HostParameters &params)
 {
-    libraryLog.WriteLog(QStringLiteral("SCRM批量用券动态库"), QStringLiteral("TwCardTrans"),
-                        QStringLiteral("请稍等，调用动态库中"));
-    HostText::copyOut(params.at(5), QStringLiteral("111111"));
-    HostText::copyOut(params.at(6), QStringLiteral("交易类型错误"));
+    if (!QCoreApplication::instance()) {
+        const QString reason = QMfcApp::unavailableReason();
+        libraryLog.WriteLog(kModule, QStringLiteral("TwCardTrans"),
+                            QStringLiteral("无法创建界面环境：") + (reason.isEmpty() ? QStringLiteral("no Qt application") : reason));
+        writeFailure(libraryLog, params, QStringLiteral("动态库无法显示界面（没有可用的显示设备），请联系管理员处理"));
+        return 1;
+    }
+    if (s_callRunning) {
+        libraryLog.WriteLog(kModule, QStringLiteral("TwCardTrans"), QStringLiteral("上一笔调用尚未结束，拒绝重入"));
+        writeFailure(libraryLog, params, QStringLiteral("上一笔交易仍在处理中，请稍后再试"));
+        return 1;
+    }
+    s_callRunning = true;
+    try {
+        runCall(libraryLog, params);
+    } catch (const std::exception &e) {
+        libraryLog.WriteLog(kModule, QStringLiteral("异常"), QString::fromLocal8Bit(e.what()));
+        writeFailure(libraryLog, params, QStringLiteral("动态库内部错误，请联系管理员处理"));
+    } catch (...) {
+        libraryLog.WriteLog(kModule, QStringLiteral("异常"), QStringLiteral("未定义的异常"));
+        writeFailure(libraryLog, params, QStringLiteral("动态库内部错误，请联系管理员处理"));
+    }
+    s_callRunning = false;
     return 1;
 }
 

@@ -1,0 +1,40 @@
+// Consuming the ticked coupons at the server in one request.
+#include "entry/vipcouponcpu.h"
+
+#include "gateway/replies.h"
+#include "gateway/requests.h"
+
+namespace {
+const QString kModule = QStringLiteral("SCRM批量用券动态库");
+}
+
+bool VipCouponCPU::BatchConsumeCoupons(QString &message)
+{
+    VipCouponWidget &dialog = m_VipCouponWidget;
+    // The result documents report the sale flow number as the consumption sent it.
+    dialog.m_TranMain.Mch = dialog.m_TranMain.saleNo;
+
+    const QString body = MakeSignedBody(
+        Gateway::batchConsumeParams(dialog.m_TranMain, dialog.m_SelCouponDetails, m_PluIndex));
+    m_LogWriter.WriteLog(kModule, QStringLiteral("进行券核销接口"), QStringLiteral("调用开始"));
+
+    QString reply;
+    if (!SendRequest(Gateway::batchConsumePath(), body, reply, message)) {
+        m_LogWriter.WriteLog(kModule, QStringLiteral("批量券核销接口查询失败"), message);
+        return false;
+    }
+    if (!ParseBatchConsumeReply(reply, message)) {
+        m_LogWriter.WriteLog(kModule, QStringLiteral("批量券核销错误"), message);
+        return false;
+    }
+    return true;
+}
+
+bool VipCouponCPU::ParseBatchConsumeReply(const QString &reply, QString &message)
+{
+    const Gateway::ConsumeReply parsed = Gateway::parseBatchConsumeReply(reply);
+    writeLines(parsed.log);
+    if (!parsed.ok)
+        message = parsed.message;
+    return parsed.ok;
+}

@@ -1,0 +1,38 @@
+#include "entry/vipcouponcpu.h"
+
+#include <QObject>
+
+namespace {
+const QString kModule = QStringLiteral("SCRM批量用券动态库");
+}
+
+bool VipCouponCPU::SendRequest(const QString &path, const QString &body, QString &reply, QString &error)
+{
+    WaitWidget overlay;
+    overlay.SetWaitText(QObject::tr("请稍等，处理中..."));
+    overlay.ShowWaiting();
+    overlay.repaint();
+
+    if (m_WaitThread.isRunning()) {
+        m_LogWriter.WriteLog(kModule, QObject::tr("异常"), QStringLiteral("发送仍在继续"));
+        m_WaitThread.terminate();
+    }
+    m_LogWriter.WriteLog(kModule, QStringLiteral("接口请求内容"), body);
+
+    if (!m_WaitThread.PrepareRequest(path, body, error))
+        return false;
+
+    m_WaitThread.start(QThread::InheritPriority);
+    m_WaitLoop.exec();
+
+    const bool success = m_WaitThread.isSuccess();
+    overlay.close();
+    if (success) {
+        reply = m_WaitThread.replyText();
+        m_LogWriter.WriteLog(kModule, QStringLiteral("调用成功"), reply);
+        return true;
+    }
+    error = m_WaitThread.errorText();
+    m_LogWriter.WriteLog(kModule, QStringLiteral("调用失败"), error);
+    return false;
+}
