@@ -10,6 +10,8 @@
 #include "support/logwriter.h"
 
 namespace Ui { class VipCouponWidget; }
+class QAbstractItemDelegate;
+class QColor;
 class QStandardItemModel;
 class MessageWidget;
 class CoupMsgWidget;
@@ -71,6 +73,31 @@ private:
     // The controller maps POS keyboard function codes onto the dialog's own actions.
     friend class VipCouponCPU;
 
+    void FillCouponTable();
+    // Asks the controller for the list that fits the current selection; the controller answers
+    // through RefreshCouponStates before this returns, or ends the dialog.
+    void RequestCouponRefresh();
+    void ShowSelectedAmount();
+    void SetColumnWidths();
+    void ApplyScreenStyles();
+    void SetupTable();
+    void ShowMessage(const QString &text);
+    void SelectRow(int row);
+    // Gives the row a new delegate for its look and frees the one it replaces.
+    void SetRowDelegate(int row, QAbstractItemDelegate *delegate);
+    void SetRowStandard(int row);
+    void SetRowColored(int row, const QColor &color);
+    void ReleaseRowDelegates();
+    int CurrentRow() const;
+    QString CellText(int row, int column) const;
+    void SetCellText(int row, int column, const QString &text);
+
     std::unique_ptr<Ui::VipCouponWidget> ui;
     LogWriter m_log;
+    QStandardItemModel *m_pModel = nullptr;         // child of the dialog
+    std::unique_ptr<MessageWidget> m_pMessage;
+    std::unique_ptr<CoupMsgWidget> m_pCoupMsg;       // created on first use
+    int m_nScreenWidth = 0;
+    int m_nMaxCount = 0;                             // 0: no limit
+    int m_nDelegateRows = 0;                         // rows that hold a delegate of ours
 };
