@@ -1,0 +1,34 @@
+#include "coupmsgwidget.h"
+#include "ui_coupmsgwidget.h"
+
+#include "support/resources.h"
+
+CoupMsgWidget::CoupMsgWidget(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::CoupMsgWidget)
+{
+    // The close button's icon comes from the compiled-in resources.
+    ensureImageResources();
+    ui->setupUi(this);
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
+    activateWindow();
+    setWindowModality(Qt::ApplicationModal);
+    setWindowOpacity(1.0);
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+CoupMsgWidget::~CoupMsgWidget() = default;
+
+void CoupMsgWidget::ShowCouponInfo(const QString &name, const QString &text, const QString &caption)
+{
+    ui->coupName->setText(name);
+    ui->coupRule->setText(text);
+    if (!caption.isEmpty())
+        ui->labRule->setText(caption);
+    showFullScreen();
+}
+
+void CoupMsgWidget::on_btnClose_clicked()
+{
+    close();
+}

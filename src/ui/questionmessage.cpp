@@ -1,0 +1,47 @@
+#include "questionmessage.h"
+#include "ui_questionmessage.h"
+
+#include <QKeyEvent>
+
+QuestionMessage::QuestionMessage(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::QuestionMessage)
+{
+    ui->setupUi(this);
+    setFocus(Qt::OtherFocusReason);
+    setWindowFlags(Qt::FramelessWindowHint);
+    setWindowModality(Qt::ApplicationModal);
+    setWindowOpacity(1.0);
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+QuestionMessage::~QuestionMessage() = default;
+
+int QuestionMessage::AskQuestion(const QString &text)
+{
+    ui->label_text->setText(text);
+    showFullScreen();
+    activateWindow();
+    // Forces the native window into existence before the modal loop grabs the input.
+    (void)winId();
+    return exec();
+}
+
+void QuestionMessage::keyPressEvent(QKeyEvent *event)
+{
+    // The POS keyboard answers with its digit keys; Escape is swallowed so that a stray key
+    // cannot be taken for "no".
+    switch (event->key()) {
+    case Qt::Key_1:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        ui->btnok->click();
+        break;
+    case Qt::Key_0:
+        ui->btncancel->click();
+        break;
+    default:
+        break;
+    }
+    event->accept();
+}

@@ -1,0 +1,46 @@
+#include "waitwidget.h"
+#include "ui_waitwidget.h"
+
+#include <QKeyEvent>
+#include <QTimerEvent>
+
+WaitWidget::WaitWidget(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::WaitWidget)
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
+    setWindowModality(Qt::ApplicationModal);
+    setWindowOpacity(1.0);
+    setAttribute(Qt::WA_TranslucentBackground);
+    SetWaitText(tr("请稍等，操作中"));
+}
+
+WaitWidget::~WaitWidget() = default;
+
+void WaitWidget::SetWaitText(const QString &text)
+{
+    ui->Qlabel_text->setText(text);
+}
+
+void WaitWidget::ShowWaiting()
+{
+    ui->Qlbldot->setText(QStringLiteral("......"));
+    showFullScreen();
+}
+
+bool WaitWidget::close()
+{
+    return QWidget::close();
+}
+
+void WaitWidget::timerEvent(QTimerEvent *event)
+{
+    Q_UNUSED(event);
+}
+
+void WaitWidget::keyPressEvent(QKeyEvent *event)
+{
+    // Keys typed while the library works must not reach anything behind the overlay.
+    event->accept();
+}
