@@ -12,6 +12,7 @@ function(add_unit_test name)
         PLUGIN_PATH="$<TARGET_FILE:TwCouponPay5>"
         POS_HOST_PATH="$<TARGET_FILE:pos-host>"
         SCRM_SIM_PATH="$<TARGET_FILE:scrm-sim>"
+        CASHIER_ROBOT_PATH="$<TARGET_FILE:cashier-robot>"
         SAMPLES_DIR="${PROJECT_SOURCE_DIR}/samples")
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES

@@ -18,7 +18,10 @@ struct LibraryLifetime
     }
     ~LibraryLifetime()
     {
-        if (ownsApplication && QCoreApplication::instance())
+        // A pinned library is only torn down when the process ends. By then the other Qt
+        // libraries have destroyed their own globals, and QApplication's teardown would use
+        // them: the process's end reclaims the object instead.
+        if (ownsApplication && !QMfcApp::isPinned() && QCoreApplication::instance())
             delete QCoreApplication::instance();
         delete log;
     }

@@ -8,6 +8,7 @@ int s_argc = 0;
 char *s_argv[] = {nullptr};
 QString s_unavailableReason;
 void *s_hook = nullptr;
+bool s_pinned = false;
 }
 
 QMfcApp::QMfcApp(int &argc, char **argv)
@@ -29,11 +30,16 @@ bool QMfcApp::EnsureApplication(void *module)
     new QMfcApp(s_argc, s_argv);
     const std::string fileName = HostBridge::moduleFileName(module);
     if (!fileName.empty())
-        HostBridge::pinModule(fileName);
+        s_pinned = HostBridge::pinModule(fileName);
     return true;
 }
 
 QString QMfcApp::unavailableReason()
 {
     return s_unavailableReason;
+}
+
+bool QMfcApp::isPinned()
+{
+    return s_pinned;
 }

@@ -11,6 +11,9 @@ public:
     static bool EnsureApplication(void *module);
     // Non-empty when the library could not create an application object (no display, ...).
     static QString unavailableReason();
+    // True once the library holds an extra reference to itself: it then stays loaded until the
+    // process ends.
+    static bool isPinned();
 
 private:
     QMfcApp(int &argc, char **argv);

@@ -15,6 +15,8 @@ const char *hostUsage()
            "  --buffer-size N   bytes of each output buffer (default 1048576)\n"
            "  --out-dir DIR     also write parameters 5 to 12 to DIR/p5.txt ... DIR/p12.txt\n"
            "  --repeat N        make N calls in a row (default 1)\n"
+           "  --cashier FILE    let a scripted cashier work the dialogs (see tools/cashier-robot)\n"
+           "  --robot PATH      the scripted cashier library (default: beside pos-host)\n"
            "exit status: 0 when the (last) result code is 000000, 1 otherwise, 2 on usage errors\n";
 }
 
@@ -51,6 +53,10 @@ HostOptions parseHostOptions(int argc, char **argv)
             options.repeat = std::atoi(value("--repeat").c_str());
             if (options.repeat < 1)
                 options.error = "--repeat must be at least 1";
+        } else if (arg == "--cashier") {
+            options.cashierScript = value("--cashier");
+        } else if (arg == "--robot") {
+            options.robotPath = value("--robot");
         } else if (arg == "--help" || arg == "-h") {
             options.error = "help";
         } else if (!arg.empty() && arg[0] == '-' && arg != "-") {

@@ -12,6 +12,8 @@ struct HostOptions
     std::size_t bufferSize = 1 << 20; // bytes per output buffer
     std::string outDir;               // write each output parameter to <outDir>/pN.txt
     int repeat = 1;                   // calls in a row, same documents
+    std::string cashierScript;        // a scripted cashier works the dialogs (demo, tests)
+    std::string robotPath;            // empty: libcashier-robot.so beside the executable
     std::string documents[4];         // header, goods, pay, Udp2 file names; "null" passes a null pointer
     bool nullDocument[4] = {false, false, false, false};
     std::string error;                // non-empty when the command line is wrong

@@ -106,6 +106,19 @@ int main(int argc, char **argv)
         return 2;
     }
 
+    if (!options.cashierScript.empty()) {
+        // The robot links Qt itself; this host still does not.
+        const std::string robotPath = options.robotPath.empty()
+            ? executableDir() + "/libcashier-robot.so" : options.robotPath;
+        void *robot = dlopen(robotPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+        using RobotStart = int (*)(const char *);
+        auto start = robot ? reinterpret_cast<RobotStart>(dlsym(robot, "cashier_robot_start")) : nullptr;
+        if (!start || !start(options.cashierScript.c_str())) {
+            std::cerr << "pos-host: the scripted cashier could not start (" << robotPath << ")\n";
+            return 2;
+        }
+    }
+
     bool lastOk = false;
     for (int call = 1; call <= options.repeat; ++call) {
         // The host owns every buffer; the library only writes into them.

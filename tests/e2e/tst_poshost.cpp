@@ -1,0 +1,109 @@
+// The library as a till uses it: the sample host (no Qt) loads it and calls the entry.
+#include <QTest>
+
+#include "support/testsupport.h"
+#include "support/tillfolder.h"
+
+class tst_PosHost : public QObject
+{
+    Q_OBJECT
+private slots:
+    void unsupportedTypesFail_data();
+    void unsupportedTypesFail();
+    void callLeavesTheStepsInTheLog();
+    void missingConfigurationFailsWithoutClosingStep();
+};
+
+namespace {
+QString doc(const char *name)
+{
+    return TestSupport::fixturePath(QStringLiteral("e2e/") + QLatin1String(name));
+}
+}
+
+void tst_PosHost::unsupportedTypesFail_data()
+{
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("type 0") << doc("header-type0.xml") << QStringLiteral("TwCardTrans") << QStringLiteral("不支持支付管理");
+    QTest::newRow("type 0, second name") << doc("header-type0.xml") << QStringLiteral("QTwCardTrans") << QStringLiteral("不支持支付管理");
+    QTest::newRow("lower-case sale") << doc("header-lowercase-sale.xml") << QStringLiteral("TwCardTrans") << QStringLiteral("交易类型错误");
+    QTest::newRow("no header at all") << QStringLiteral("null") << QStringLiteral("TwCardTrans") << QStringLiteral("交易类型错误");
+}
+
+void tst_PosHost::unsupportedTypesFail()
+{
+    QFETCH(QString, header);
+    QFETCH(QString, entry);
+    QFETCH(QString, message);
+    TillFolder till;
+    QVERIFY(till.isValid());
+    till.writeGen6Config(QStringLiteral("http://127.0.0.1:9"));
+
+    const TillFolder::HostRun run = till.runHost({header, doc("goods-empty.xml"), QStringLiteral("null"), QStringLiteral("null")},
+                                                 {QStringLiteral("--entry"), entry});
+    QVERIFY2(run.finished, qPrintable(run.output));
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.output.startsWith(QStringLiteral("return: 1\n")), qPrintable(run.output));
+    QCOMPARE(run.params.value(5), QByteArray("111111"));
+    QCOMPARE(QString::fromUtf8(run.params.value(6)), message);
+    // Parameters 7 to 12 stay as the host passed them.
+    for (int p = 7; p <= 12; ++p)
+        QVERIFY2(!run.params.contains(p), qPrintable(QStringLiteral("p%1 written").arg(p)));
+    QVERIFY(run.output.contains(QStringLiteral("p12 payment document: (untouched)")));
+}
+
+void tst_PosHost::callLeavesTheStepsInTheLog()
+{
+    TillFolder till;
+    QVERIFY(till.isValid());
+    till.writeGen6Config(QStringLiteral("http://127.0.0.1:9"));
+    const TillFolder::HostRun run = till.runHost({doc("header-type0.xml"), doc("goods-empty.xml"), QStringLiteral("null"), QStringLiteral("null")});
+    QVERIFY(run.finished);
+
+    const QString log = till.logText();
+    const QStringList steps{
+        QStringLiteral("位置：TwCardTrans\n内容：请稍等，调用动态库中"),
+        QStringLiteral("位置：TwCardTrans\n内容：PrepareToShow"),
+        QStringLiteral("位置：TwCardTrans\n内容：等待框已开启"),
+        QStringLiteral("方式：晟岚会员用券动态库\n位置：传入交易主参数\n内容：<?xml"),
+        QStringLiteral("<teller_name>张三</teller_name>"),
+        QStringLiteral("位置：传入商品参数\n内容：<Goods><XD>1</XD></Goods>"),
+        QStringLiteral("位置：传入支付参数\n内容：\n"),
+        QStringLiteral("位置：传入Udp2参数\n内容：\n"),
+        QStringLiteral("位置：初始化\n内容：数据库初始化成功"),
+        QStringLiteral("位置：解析参数\n内容：成功"),
+        QStringLiteral("方式：晟岚会员用券动态库\n位置：传出参数，交易失败\n内容：不支持支付管理"),
+        QStringLiteral("位置：TwCardTrans\n内容：启动定时器"),
+        QStringLiteral("位置：TwCardTrans\n内容：WaitDlg.close\n"),
+        QStringLiteral("位置：TwCardTrans\n内容：WaitDlg.close End"),
+    };
+    int at = 0;
+    for (const QString &step : steps) {
+        const int found = log.indexOf(step, at);
+        QVERIFY2(found >= 0, qPrintable(QStringLiteral("missing or out of order: ") + step + QStringLiteral("\n---\n") + log));
+        at = found + step.size();
+    }
+}
+
+void tst_PosHost::missingConfigurationFailsWithoutClosingStep()
+{
+    TillFolder till;
+    QVERIFY(till.isValid());
+    // No database type: the database cannot be set up, the cashier is told, the call fails.
+    till.writeIni(QStringLiteral("TwCouponPay5.ini"), {{QStringLiteral("Config/SysType"), QStringLiteral("GEN6")}});
+    till.writeText(QStringLiteral("answer"), "wait 1500\nkey Return\n");
+    const TillFolder::HostRun run = till.runHost({doc("header-type0.xml"), doc("goods-empty.xml"), QStringLiteral("null"), QStringLiteral("null")},
+                                                 {QStringLiteral("--cashier"), till.filePath(QStringLiteral("answer"))});
+    QVERIFY2(run.finished, qPrintable(run.output));
+    QCOMPARE(run.params.value(5), QByteArray("111111"));
+    QCOMPARE(QString::fromUtf8(run.params.value(6)), QStringLiteral("未设置数据库类型"));
+    const QString log = till.logText();
+    QVERIFY(log.contains(QStringLiteral("位置：提示信息\n内容：数据库初始化失败：未设置数据库类型")));
+    QVERIFY(log.contains(QStringLiteral("位置：传出参数，交易失败\n内容：未设置数据库类型")));
+    QVERIFY(!log.contains(QStringLiteral("启动定时器")));
+}
+
+QTEST_GUILESS_MAIN(tst_PosHost)
+#include "tst_poshost.moc"

@@ -1,0 +1,120 @@
+#include "support/tillfolder.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTextCodec>
+
+TillFolder::TillFolder()
+{
+    if (!m_dir.isValid())
+        return;
+    const QString host = filePath(QStringLiteral("pos-host"));
+    m_valid = QDir().mkpath(workDir()) && QFile::copy(QStringLiteral(POS_HOST_PATH), host)
+        && QFile::setPermissions(host, QFile::permissions(QStringLiteral(POS_HOST_PATH)));
+}
+
+void TillFolder::writeIni(const QString &fileName, const QMap<QString, QVariant> &values)
+{
+    QSettings settings(filePath(fileName), QSettings::IniFormat);
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        settings.setValue(it.key(), it.value());
+    settings.sync();
+}
+
+void TillFolder::writeGen6Config(const QString &url, int timeoutSeconds)
+{
+    writeIni(QStringLiteral("TwCouponPay5.ini"),
+             {{QStringLiteral("Config/Url"), url},
+              {QStringLiteral("Config/TimeOut"), QString::number(timeoutSeconds)},
+              {QStringLiteral("Config/SysType"), QStringLiteral("GEN6")}});
+    writeIni(QStringLiteral("config.ini"),
+             {{QStringLiteral("Config/OrgCode"), QStringLiteral("A01")},
+              {QStringLiteral("Config/PosNo"), QStringLiteral("001")},
+              {QStringLiteral("DataBase/DbType"), QStringLiteral("SQLITE")},
+              {QStringLiteral("DataBase/DBName"), QStringLiteral("pos.db")}});
+    runSql(QStringLiteral("pos.db"),
+           {QStringLiteral("create table if not exists tPosKeyDef(ScanCode integer, FuncValue text, KeyType text)"),
+            QStringLiteral("create table if not exists tPosKeyDefDetail(OrgCode text, PosNo text, ScanCode text, FuncValue text, KeyType text)")});
+}
+
+bool TillFolder::runSql(const QString &databaseName, const QStringList &statements, QString *error)
+{
+    const QString connection = QStringLiteral("till-seed-%1").arg(quintptr(this));
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(filePath(databaseName));
+        ok = db.open();
+        if (!ok && error)
+            *error = db.lastError().text();
+        for (const QString &sql : statements) {
+            if (!ok)
+                break;
+            QSqlQuery query(db);
+            ok = query.exec(sql);
+            if (!ok && error)
+                *error = query.lastError().text() + QStringLiteral(" in ") + sql;
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return ok;
+}
+
+void TillFolder::writeText(const QString &name, const QByteArray &content)
+{
+    QFile file(filePath(name));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(content);
+}
+
+TillFolder::HostRun TillFolder::runHost(const QStringList &documents, const QStringList &extraArgs,
+                                        int timeoutMs) const
+{
+    HostRun run;
+    const QString outDir = workDir() + QStringLiteral("/out");
+    QDir(outDir).removeRecursively();
+    QDir().mkpath(outDir);
+
+    QStringList args{QStringLiteral("--lib"), QStringLiteral(PLUGIN_PATH), QStringLiteral("--gbk"),
+                     QStringLiteral("--robot"), QStringLiteral(CASHIER_ROBOT_PATH),
+                     QStringLiteral("--out-dir"), outDir};
+    args += extraArgs;
+    for (const QString &doc : documents)
+        args << (doc == QLatin1String("null") || QDir::isAbsolutePath(doc) ? doc : filePath(doc));
+
+    QProcess process;
+    process.setWorkingDirectory(workDir());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    process.start(filePath(QStringLiteral("pos-host")), args);
+    run.finished = process.waitForFinished(timeoutMs);
+    if (!run.finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+    run.exitCode = process.exitCode();
+    run.output = QString::fromUtf8(process.readAllStandardOutput());
+    for (int p = 5; p <= 12; ++p) {
+        QFile file(outDir + QStringLiteral("/p%1.txt").arg(p));
+        if (file.open(QIODevice::ReadOnly))
+            run.params.insert(p, file.readAll());
+    }
+    return run;
+}
+
+QString TillFolder::logText() const
+{
+    QFile file(workDir() + QStringLiteral("/LOG/PayLog") + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
+               + QStringLiteral(".txt"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromLocal8Bit(file.readAll());
+}

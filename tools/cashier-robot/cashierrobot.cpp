@@ -1,0 +1,166 @@
+// Works the library's real dialogs from inside the host process: every step runs from a timer
+// on the host's thread, so it is delivered by whatever loop runs at that moment (a modal
+// dialog's, the wait loop of a server call, or the host's own).
+#include <cstdio>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTableView>
+#include <QTimer>
+#include <QWidget>
+
+#include "robotscript.h"
+
+namespace {
+
+constexpr int kPauseMs = 400;
+
+QWidget *topWindow()
+{
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    // Offscreen there may be no active window: take the last visible full-size top-level.
+    QWidget *found = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && !w->windowFlags().testFlag(Qt::Tool))
+            found = w;
+    }
+    return found;
+}
+
+template <typename T>
+T *findVisible(const QString &objectName)
+{
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible())
+            continue;
+        const QList<T *> candidates = top->findChildren<T *>(objectName);
+        for (T *candidate : candidates) {
+            if (candidate->isVisible())
+                return candidate;
+        }
+    }
+    return nullptr;
+}
+
+void postClick(QWidget *target, const QPoint &pos)
+{
+    const QPoint global = target->mapToGlobal(pos);
+    QApplication::postEvent(target, new QMouseEvent(QEvent::MouseButtonPress, pos, global, Qt::LeftButton,
+                                                    Qt::LeftButton, Qt::NoModifier));
+    QApplication::postEvent(target, new QMouseEvent(QEvent::MouseButtonRelease, pos, global, Qt::LeftButton,
+                                                    Qt::NoButton, Qt::NoModifier));
+}
+
+void say(const QString &text)
+{
+    std::printf("cashier: %s\n", text.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+class CashierRobot : public QObject
+{
+public:
+    explicit CashierRobot(const RobotScript &script)
+        : m_steps(script.steps)
+    {
+        QTimer::singleShot(kPauseMs, this, [this] { next(); });
+    }
+
+private:
+    void next()
+    {
+        if (m_at >= m_steps.size())
+            return;
+        const RobotStep step = m_steps.at(m_at++);
+        // The next step is scheduled before this one acts: an action may open a modal dialog
+        // whose loop must still deliver the steps that answer it.
+        const int pause = step.kind == RobotStep::Kind::Wait ? step.number : kPauseMs;
+        QTimer::singleShot(pause, this, [this] { next(); });
+        act(step);
+    }
+
+    void act(const RobotStep &step)
+    {
+        switch (step.kind) {
+        case RobotStep::Kind::Wait:
+            break;
+        case RobotStep::Kind::Key: {
+            QWidget *target = topWindow();
+            if (!target) {
+                say(QStringLiteral("no window for a key"));
+                break;
+            }
+            QApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, step.number, Qt::NoModifier));
+            QApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, step.number, Qt::NoModifier));
+            break;
+        }
+        case RobotStep::Kind::Tap: {
+            QAbstractButton *button = findVisible<QAbstractButton>(step.text);
+            if (!button) {
+                say(QStringLiteral("no visible button ") + step.text);
+                break;
+            }
+            postClick(button, button->rect().center());
+            break;
+        }
+        case RobotStep::Kind::TapCell: {
+            QTableView *table = findVisible<QTableView>(QStringLiteral("tableView"));
+            if (!table || !table->model()) {
+                say(QStringLiteral("no visible coupon table"));
+                break;
+            }
+            const QModelIndex index = table->model()->index(step.number, step.column);
+            table->scrollTo(index);
+            postClick(table->viewport(), table->visualRect(index).center());
+            break;
+        }
+        case RobotStep::Kind::Grab: {
+            QWidget *target = topWindow();
+            const QString dir = qEnvironmentVariable("GRAB_DIR", QDir::currentPath());
+            QDir().mkpath(dir);
+            const QString file = dir + QLatin1Char('/') + step.text + QStringLiteral(".png");
+            if (target && target->grab().save(file))
+                say(QStringLiteral("screenshot ") + file);
+            else
+                say(QStringLiteral("could not save ") + file);
+            break;
+        }
+        case RobotStep::Kind::Say:
+            say(step.text);
+            break;
+        }
+    }
+
+    QList<RobotStep> m_steps;
+    int m_at = 0;
+};
+
+}
+
+// Called by the host once the payment library is loaded (its Qt application object exists).
+extern "C" __attribute__((visibility("default"))) int cashier_robot_start(const char *scriptPath)
+{
+    if (!QApplication::instance()) {
+        say(QStringLiteral("no Qt application in this process"));
+        return 0;
+    }
+    QFile file(QString::fromLocal8Bit(scriptPath));
+    if (!file.open(QIODevice::ReadOnly)) {
+        say(QStringLiteral("cannot read ") + file.fileName());
+        return 0;
+    }
+    const RobotScript script = parseRobotScript(QString::fromUtf8(file.readAll()));
+    if (!script.error.isEmpty()) {
+        say(QStringLiteral("script error: ") + script.error);
+        return 0;
+    }
+    new CashierRobot(script);   // lives as long as the application
+    return 1;
+}
