@@ -69,16 +69,35 @@ SignedFormBody signFormBody(const ParamSet &params)
     ParamSet withSign = params;
     withSign.insert(QStringLiteral("sign"), result.signature);
 
-    QByteArray body;
+    // certiList can run to megabytes: encode each value once and size the buffers up front,
+    // rather than growing, re-encoding and decoding the whole body again for the log.
+    QList<QByteArray> encoded;
+    encoded.reserve(withSign.size());
+    int bodySize = 0;
+    int plainSize = 0;
     for (auto it = withSign.cbegin(); it != withSign.cend(); ++it) {
-        if (!body.isEmpty())
+        encoded.append(percentEncode(it.value()));
+        bodySize += it.key().size() + 2 + encoded.last().size();
+        plainSize += it.key().size() + 2 + it.value().size();
+    }
+    QByteArray body;
+    body.reserve(bodySize);
+    result.plainBody.reserve(plainSize);
+    int i = 0;
+    for (auto it = withSign.cbegin(); it != withSign.cend(); ++it, ++i) {
+        if (i > 0) {
             body += '&';
+            result.plainBody += QLatin1Char('&');
+        }
         body += it.key().toUtf8();
         body += '=';
-        body += percentEncode(it.value());
+        body += encoded.at(i);
+        // Decoding the encoded value gives back exactly the value: the log shows it as is.
+        result.plainBody += it.key();
+        result.plainBody += QLatin1Char('=');
+        result.plainBody += it.value();
     }
     result.body = QString::fromLatin1(body);
-    result.plainBody = QString::fromUtf8(QByteArray::fromPercentEncoding(body));
     return result;
 }
 
