@@ -1,0 +1,642 @@
+#include "posdb/posdb.h"
+
+#include <QFile>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlRecord>
+
+#include "support/appsettings.h"
+
+namespace {
+
+const QString kNotCreated = QStringLiteral("Connection is not Created!");
+const QString kNotOpened = QStringLiteral(" DataBase is not opened!");
+const QString kBadProcedure = QStringLiteral(" 存储过程名称或参数错误!");
+const QString kCountMismatch = QStringLiteral(" 字段、格式与值的个数不一致!");
+
+}
+
+PosDB::PosDB()
+    : PosDB(PosDb::readPosDbConfig(AppSettings::applicationDir()))
+{
+}
+
+PosDB::PosDB(const PosDb::PosDbConfig &config)
+    : m_sDbType(config.dbType)
+    , m_sServer(config.server)
+    , m_sDatabaseName(config.databaseName)
+    , m_sUserName(config.userName)
+    , m_sPassword(config.password)
+    , m_nPort(config.port)
+{
+}
+
+PosDB::~PosDB()
+{
+    dropConnection();
+}
+
+PosDb::PosDbConfig PosDB::config() const
+{
+    PosDb::PosDbConfig config;
+    config.dbType = m_sDbType;
+    config.server = m_sServer;
+    config.databaseName = m_sDatabaseName;
+    config.userName = m_sUserName;
+    config.password = m_sPassword;
+    config.port = m_nPort;
+    return config;
+}
+
+void PosDB::dropConnection()
+{
+    // Queries first: removing a connection that queries still use leaves it registered.
+    m_Recordsets.clear();
+    const QString name = m_sConnectionName;
+    m_pDb.reset();
+    m_sConnectionName.clear();
+    if (!name.isEmpty())
+        QSqlDatabase::removeDatabase(name);
+}
+
+void PosDB::createConnection(const QString &type)
+{
+    m_sActiveType = type.toUpper();
+    dropConnection();
+    const QString driver = PosDb::driverForType(m_sActiveType);
+    if (driver.isEmpty())
+        return;
+    // Any registered name counts as taken, valid or not: a connection whose driver failed to
+    // load is invalid yet still registered, and reusing its name would replace it under its
+    // owner's feet.
+    QString name;
+    for (qint64 n = 0;; ++n) {
+        name = QStringLiteral("MyDBProcessConn") + QString::number(n);
+        if (!QSqlDatabase::contains(name) && !QSqlDatabase::database(name, false).isValid())
+            break;
+    }
+    m_sConnectionName = name;
+    m_pDb = std::make_unique<QSqlDatabase>(QSqlDatabase::addDatabase(driver, name));
+}
+
+bool PosDB::initDb(QString &message)
+{
+    message.clear();
+    return PosDb::runGuarded(message, [&] {
+        if (m_sDbType.isEmpty()) {
+            message = tr("未设置数据库类型");
+            return false;
+        }
+        if (m_sActiveType.isEmpty())
+            createConnection(m_sDbType);
+        if (!m_pDb || !m_pDb->isOpen()) {
+            if (!openByType(m_sServer, m_sDatabaseName, message, m_sUserName, m_sPassword,
+                            m_nPort)) {
+                m_bOpenFailed = true;
+                message += tr("数据库打开失败！");
+                return false;
+            }
+        }
+        m_bOpenFailed = false;
+        return true;
+    });
+}
+
+bool PosDB::openByType(const QString &server, const QString &databaseName, QString &message,
+                       const QString &userName, const QString &password, int port)
+{
+    m_sLastDatabase = databaseName;
+    if (m_sActiveType == QLatin1String("SQLITE"))
+        return openSqlite(databaseName, message);
+    if (m_sActiveType == QLatin1String("MYSQL"))
+        return openMysql(server, databaseName, userName, password, message);
+    if (m_sActiveType == QLatin1String("SQLSERVER"))
+        return openSqlServer(server, databaseName, userName, password, message, port);
+    if (m_sActiveType == QLatin1String("ORACLE"))
+        return openOracle(server, databaseName, userName, password, message, port);
+    if (m_sActiveType == QLatin1String("ACCESS")) {
+        if (!server.isEmpty())
+            return openAccessFromFile(server, message);
+        return openAccess(databaseName, message, userName, password);
+    }
+    return false;
+}
+
+bool PosDB::openConnection(QString &message)
+{
+    if (m_pDb->open())
+        return true;
+    message = m_pDb->lastError().text();
+    return false;
+}
+
+bool PosDB::openSqlite(const QString &path, QString &message)
+{
+    if (!m_pDb)
+        return false;
+    m_pDb->setDatabaseName(PosDb::resolveBareFileName(path, AppSettings::applicationDir()));
+    return openConnection(message);
+}
+
+bool PosDB::openMysql(const QString &host, const QString &databaseName, const QString &userName,
+                      const QString &password, QString &message)
+{
+    if (!m_pDb || databaseName.isEmpty())
+        return false;
+    m_pDb->setHostName(host.isEmpty() ? QStringLiteral("localhost") : host);
+    m_pDb->setDatabaseName(databaseName);
+    m_pDb->setUserName(userName.isEmpty() ? QStringLiteral("root") : userName);
+    m_pDb->setPassword(password);
+    if (!openConnection(message))
+        return false;
+    QSqlQuery names(*m_pDb);
+    names.exec(QStringLiteral("SET NAMES 'utf8'"));
+    return true;
+}
+
+bool PosDB::openSqlServer(const QString &server, const QString &databaseName,
+                          const QString &userName, const QString &password, QString &message,
+                          int port)
+{
+    if (!m_pDb)
+        return false;
+    m_pDb->setDatabaseName(PosDb::sqlServerConnectionString(server, databaseName));
+    m_pDb->setUserName(userName);
+    m_pDb->setPassword(password);
+    m_pDb->setPort(PosDb::portOrDefault(port, PosDb::kSqlServerDefaultPort));
+    return openConnection(message);
+}
+
+bool PosDB::openOracle(const QString &host, const QString &serviceName, const QString &userName,
+                       const QString &password, QString &message, int port)
+{
+    if (!m_pDb)
+        return false;
+    m_pDb->setHostName(host);
+    m_pDb->setDatabaseName(serviceName);
+    m_pDb->setUserName(userName);
+    m_pDb->setPassword(password);
+    m_pDb->setPort(PosDb::portOrDefault(port, PosDb::kOracleDefaultPort));
+    return openConnection(message);
+}
+
+bool PosDB::openAccess(const QString &path, QString &message, const QString &userName,
+                       const QString &password)
+{
+    if (!m_pDb)
+        return false;
+    const QString resolved = PosDb::resolveBareFileName(path, AppSettings::applicationDir());
+    const QString user = userName.isEmpty() ? QStringLiteral("sa") : userName;
+    m_pDb->setDatabaseName(PosDb::accessConnectionString(resolved, user, password));
+    return openConnection(message);
+}
+
+bool PosDB::openAccessFromFile(const QString &fileName, QString &message)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QString text = PosDb::decodeConnectionFile(file.readAll());
+    const QString path = PosDb::resolveAccessPath(PosDb::accessPathFromConnectionText(text),
+                                                  AppSettings::applicationDir());
+    return openAccess(path, message, QStringLiteral("sa"), QString());
+}
+
+bool PosDB::isOpen() const
+{
+    return m_pDb && m_pDb->isOpen();
+}
+
+void PosDB::close()
+{
+    if (m_pDb)
+        m_pDb->close();
+}
+
+void PosDB::setConnectOptions(const QString &options)
+{
+    if (m_pDb && m_pDb->isValid())
+        m_pDb->setConnectOptions(options);
+}
+
+bool PosDB::openRecordset(const QString &sql, QSqlQuery &result, QString &message)
+{
+    if (!m_pDb) {
+        message = kNotCreated;
+        return false;
+    }
+    message = PosDb::traceText(QStringLiteral("openRecordset"), sql);
+    return PosDb::runGuarded(message, [&] {
+        if (!isOpen()) {
+            message += kNotOpened;
+            return false;
+        }
+        QSqlQuery query(*m_pDb);
+        query.clear();
+        const bool ok = query.exec(sql);
+        result = query;
+        if (!ok)
+            message += query.lastError().text();
+        return ok;
+    });
+}
+
+bool PosDB::openRecordset(const QString &sql, const QVariantList &bindValues, QSqlQuery &result,
+                          QString &message, const QString &traceSql)
+{
+    if (!m_pDb) {
+        message = kNotCreated;
+        return false;
+    }
+    message = PosDb::traceText(QStringLiteral("openRecordset"), traceSql);
+    return PosDb::runGuarded(message, [&] {
+        if (!isOpen()) {
+            message += kNotOpened;
+            return false;
+        }
+        QSqlQuery query(*m_pDb);
+        query.clear();
+        bool ok = query.prepare(sql);
+        if (ok) {
+            for (const QVariant &value : bindValues)
+                query.addBindValue(value);
+            ok = query.exec();
+        }
+        result = query;
+        if (!ok)
+            message += query.lastError().text();
+        return ok;
+    });
+}
+
+bool PosDB::excuteSQL(const QString &sql, QString &message)
+{
+    if (!m_pDb) {
+        message = kNotCreated;
+        return false;
+    }
+    message = PosDb::traceText(QStringLiteral("excuteSQL"), sql.left(30));
+    return PosDb::runGuarded(message, [&] {
+        if (!isOpen()) {
+            message += kNotOpened;
+            return false;
+        }
+        QSqlQuery query(*m_pDb);
+        query.clear();
+        if (!query.exec(sql)) {
+            message += query.lastError().text();
+            return false;
+        }
+        return true;
+    });
+}
+
+bool PosDB::exexProc(const QString &name, QString &message)
+{
+    if (!m_pDb) {
+        message = kNotCreated;
+        return false;
+    }
+    message = PosDb::traceText(QStringLiteral("exexProc"), name);
+    return PosDb::runGuarded(message, [&] {
+        if (!isOpen()) {
+            message += kNotOpened;
+            return false;
+        }
+        QString sql;
+        if (m_sActiveType == QLatin1String("SQLSERVER"))
+            sql = QStringLiteral("exec ") + name + QLatin1Char(' ');
+        else if (m_sActiveType == QLatin1String("ORACLE"))
+            sql = QStringLiteral("call ") + name + QStringLiteral("() ");
+        if (sql.isEmpty()) {
+            message = QStringLiteral("不支持在数据库类型") + m_sActiveType
+                + QStringLiteral("执行存储过程");
+            return false;
+        }
+        QSqlQuery query(*m_pDb);
+        query.clear();
+        if (!query.prepare(sql) || !query.exec()) {
+            message += query.lastError().text();
+            return false;
+        }
+        return true;
+    });
+}
+
+bool PosDB::exexProcWithArgs(const QString &name, QList<PosDb::ProcParam> &parameters,
+                             QString &message)
+{
+    if (!m_pDb) {
+        message = kNotCreated;
+        return false;
+    }
+    message = PosDb::traceText(QStringLiteral("exexProcWithArgs"), name);
+    return PosDb::runGuarded(message, [&] {
+        if (name.trimmed().isEmpty() || parameters.isEmpty()) {
+            message += kBadProcedure;
+            return false;
+        }
+        if (!isOpen()) {
+            message += kNotOpened;
+            return false;
+        }
+        const QString sql = PosDb::procedureCallSql(m_sActiveType, name, parameters);
+        if (sql.isEmpty()) {
+            message = QStringLiteral("不支持在数据库类型") + m_sActiveType
+                + QStringLiteral("执行存储过程");
+            return false;
+        }
+        QSqlQuery query(*m_pDb);
+        query.clear();
+        if (!query.prepare(sql)) {
+            message += query.lastError().text();
+            return false;
+        }
+        for (int i = 0; i < parameters.size(); ++i) {
+            QVariant value;
+            if (!PosDb::convertParamValue(parameters.at(i), value)) {
+                message += QStringLiteral("类型转换错误");
+                return false;
+            }
+            query.bindValue(i, value, parameters.at(i).isOutput() ? QSql::Out : QSql::In);
+        }
+        if (!query.exec()) {
+            message += query.lastError().text();
+            return false;
+        }
+        for (int i = 0; i < parameters.size(); ++i) {
+            if (parameters.at(i).isOutput())
+                parameters[i].value = query.boundValue(i).toString();
+        }
+        return true;
+    });
+}
+
+bool PosDB::exexProcWithValues(const QString &name, const QString &format,
+                               const QVariantList &values, QString &message)
+{
+    if (!m_pDb) {
+        message = kNotCreated;
+        return false;
+    }
+    message = PosDb::traceText(QStringLiteral("exexProcWithValues"), name);
+    return PosDb::runGuarded(message, [&] {
+        if (!isOpen()) {
+            message += kNotOpened;
+            return false;
+        }
+        QVariantList converted;
+        if (name.trimmed().isEmpty() || !PosDb::convertByFormat(format, values, converted)) {
+            message += kBadProcedure;
+            return false;
+        }
+        return runBound(PosDb::positionalExecSql(name, converted.size()), QStringList(),
+                        converted, message);
+    });
+}
+
+bool PosDB::runBound(const QString &sql, const QStringList &names, const QVariantList &values,
+                     QString &message)
+{
+    QSqlQuery query(*m_pDb);
+    query.clear();
+    if (!query.prepare(sql)) {
+        message += query.lastError().text();
+        return false;
+    }
+    for (int i = 0; i < values.size(); ++i) {
+        if (names.isEmpty())
+            query.addBindValue(values.at(i));
+        else
+            query.bindValue(QLatin1Char(':') + names.at(i), values.at(i));
+    }
+    if (!query.exec()) {
+        message += query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool PosDB::beginTransaction()
+{
+    if (!isOpen() || !m_pDb->driver()->hasFeature(QSqlDriver::Transactions))
+        return false;
+    return m_pDb->transaction();
+}
+
+bool PosDB::commit()
+{
+    if (!isOpen() || !m_pDb->driver()->hasFeature(QSqlDriver::Transactions))
+        return false;
+    return m_pDb->commit();
+}
+
+bool PosDB::rollback()
+{
+    if (!isOpen() || !m_pDb->driver()->hasFeature(QSqlDriver::Transactions))
+        return false;
+    return m_pDb->rollback();
+}
+
+QDateTime PosDB::getServerTime()
+{
+    QString message;
+    QDateTime serverTime;
+    PosDb::runGuarded(message, [&] {
+        const QString sql = PosDb::serverTimeSql(m_sActiveType);
+        if (!isOpen() || sql.isEmpty())
+            return false;
+        QSqlQuery query(*m_pDb);
+        if (!query.exec(sql) || !query.next())
+            return false;
+        serverTime = PosDb::convertByLetter(query.value(QStringLiteral("date")), QLatin1Char('t'))
+                         .toDateTime();
+        return serverTime.isValid();
+    });
+    return serverTime.isValid() ? serverTime : QDateTime::currentDateTime();
+}
+
+QSqlQuery *PosDB::recordset(int handle) const
+{
+    const auto found = m_Recordsets.find(handle);
+    return found == m_Recordsets.end() ? nullptr : found->second.get();
+}
+
+bool PosDB::activeRecordset(int handle, QSqlQuery *&query) const
+{
+    query = isOpen() ? recordset(handle) : nullptr;
+    return query && query->isActive();
+}
+
+bool PosDB::openRecordset(int handle, const QString &sql, QString &message)
+{
+    if (!m_pDb) {
+        message = kNotCreated;
+        return false;
+    }
+    message = PosDb::traceText(QStringLiteral("openRecordset"), sql);
+    return PosDb::runGuarded(message, [&] {
+        if (!isOpen()) {
+            message += kNotOpened;
+            return false;
+        }
+        std::unique_ptr<QSqlQuery> &query = m_Recordsets[handle];
+        if (!query)
+            query = std::make_unique<QSqlQuery>(*m_pDb);
+        query->clear();
+        if (!query->exec(sql)) {
+            message += query->lastError().text();
+            return false;
+        }
+        return true;
+    });
+}
+
+void PosDB::closeRecordset(int handle)
+{
+    const auto found = m_Recordsets.find(handle);
+    if (found == m_Recordsets.end())
+        return;
+    found->second->clear();
+    m_Recordsets.erase(found);
+}
+
+bool PosDB::moveFirst(int handle)
+{
+    QSqlQuery *query = nullptr;
+    return activeRecordset(handle, query) && query->first();
+}
+
+bool PosDB::movePrevious(int handle)
+{
+    QSqlQuery *query = nullptr;
+    return activeRecordset(handle, query) && query->previous();
+}
+
+bool PosDB::moveNext(int handle)
+{
+    QSqlQuery *query = nullptr;
+    return activeRecordset(handle, query) && query->next();
+}
+
+bool PosDB::moveLast(int handle)
+{
+    QSqlQuery *query = nullptr;
+    return activeRecordset(handle, query) && query->last();
+}
+
+bool PosDB::move(int handle, int row)
+{
+    QSqlQuery *query = nullptr;
+    return activeRecordset(handle, query) && query->seek(row);
+}
+
+bool PosDB::isBOF(int handle) const
+{
+    const QSqlQuery *query = recordset(handle);
+    return !query || query->at() == QSql::BeforeFirstRow;
+}
+
+bool PosDB::isEOF(int handle) const
+{
+    const QSqlQuery *query = recordset(handle);
+    return !query || query->at() == QSql::AfterLastRow;
+}
+
+int PosDB::recordCount(int handle)
+{
+    QSqlQuery *query = nullptr;
+    if (!activeRecordset(handle, query))
+        return -1;
+    if (m_pDb->driver()->hasFeature(QSqlDriver::QuerySize))
+        return query->size();
+    const int position = query->at();
+    const int count = query->last() ? query->at() + 1 : 0;
+    if (position >= 0) {
+        query->seek(position);
+    } else if (position == QSql::AfterLastRow) {
+        query->last();
+        query->next();
+    } else {
+        query->seek(QSql::BeforeFirstRow);
+    }
+    return count;
+}
+
+bool PosDB::getFieldValue(int handle, const QStringList &fields, const QString &format,
+                          QVariantList &values)
+{
+    values.clear();
+    QString message;
+    return PosDb::runGuarded(message, [&] {
+        QSqlQuery *query = nullptr;
+        if (!activeRecordset(handle, query) || !query->isValid())
+            return false;
+        const QVector<QChar> letters = PosDb::formatLetters(format);
+        if (letters.size() != fields.size())
+            return false;
+        const QSqlRecord record = query->record();
+        QVariantList read;
+        for (int i = 0; i < fields.size(); ++i) {
+            const int column = record.indexOf(fields.at(i));
+            if (column < 0)
+                return false;
+            read.append(PosDb::convertByLetter(query->value(column), letters.at(i)));
+        }
+        values = read;
+        return true;
+    });
+}
+
+bool PosDB::insertRecord(const QString &table, const QStringList &fields, const QString &format,
+                         const QVariantList &values, QString &message)
+{
+    if (!m_pDb) {
+        message = kNotCreated;
+        return false;
+    }
+    const QString sql = PosDb::insertSql(table, fields);
+    message = PosDb::traceText(QStringLiteral("insertRecord"), sql);
+    return PosDb::runGuarded(message, [&] {
+        if (!isOpen()) {
+            message += kNotOpened;
+            return false;
+        }
+        QVariantList converted;
+        if (fields.size() != values.size()
+            || !PosDb::convertByFormat(format, values, converted)) {
+            message += kCountMismatch;
+            return false;
+        }
+        return runBound(sql, fields, converted, message);
+    });
+}
+
+bool PosDB::updateRecord(const QString &table, const QStringList &fields, const QString &format,
+                         const QVariantList &values, QString &message, const QString &condition)
+{
+    if (!m_pDb) {
+        message = kNotCreated;
+        return false;
+    }
+    const QString sql = PosDb::updateSql(table, fields, condition);
+    message = PosDb::traceText(QStringLiteral("updateRecord"), sql);
+    return PosDb::runGuarded(message, [&] {
+        if (!isOpen()) {
+            message += kNotOpened;
+            return false;
+        }
+        QVariantList converted;
+        if (fields.size() != values.size()
+            || !PosDb::convertByFormat(format, values, converted)) {
+            message += kCountMismatch;
+            return false;
+        }
+        return runBound(sql, fields, converted, message);
+    });
+}
+
+QString PosDB::buildInsertSql(const QString &table, const QList<PosDb::FieldValue> &fields) const
+{
+    return PosDb::insertStatementText(table, fields);
+}
