@@ -10,10 +10,15 @@ namespace {
 // Shared with the SCRM server; changing it invalidates every request of every till.
 const char signingKeyText[] = "#%7315^QwerzP&!%XK482067~$91LHRtmbowkqpX8";
 
-// "k=v&k=v&" over the non-empty values, in key order; both forms sign exactly these pairs.
-QString nonEmptyPairs(const ParamSet &params)
+// "k=v&k=v&" over the non-empty values, in key order, then `tail`; both forms sign exactly
+// these pairs. Sized up front: a value can be a megabyte-long coupon list.
+QString nonEmptyPairs(const ParamSet &params, const QString &tail)
 {
+    int size = tail.size();
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
+        size += it.key().size() + it.value().size() + 2;
     QString pairs;
+    pairs.reserve(size);
     for (auto it = params.cbegin(); it != params.cend(); ++it) {
         if (it.value().isEmpty())
             continue;
@@ -22,6 +27,7 @@ QString nonEmptyPairs(const ParamSet &params)
         pairs += it.value();
         pairs += QLatin1Char('&');
     }
+    pairs += tail;
     return pairs;
 }
 
@@ -53,7 +59,7 @@ QByteArray percentEncode(const QString &value)
 QuerySignature signQuery(const ParamSet &params)
 {
     QuerySignature result;
-    result.paramText = nonEmptyPairs(params);
+    result.paramText = nonEmptyPairs(params, QString());
     result.paramText.chop(1);
     result.baseText = result.paramText + QStringLiteral("&key=") + signingKey();
     result.signature = md5Hex(result.baseText);
@@ -63,7 +69,7 @@ QuerySignature signQuery(const ParamSet &params)
 SignedFormBody signFormBody(const ParamSet &params)
 {
     SignedFormBody result;
-    result.baseText = nonEmptyPairs(params) + QStringLiteral("key=") + signingKey();
+    result.baseText = nonEmptyPairs(params, QStringLiteral("key=") + signingKey());
     result.signature = md5Hex(result.baseText);
 
     ParamSet withSign = params;
