@@ -72,7 +72,7 @@ void PosDB::createConnection(const QString &type)
     QString name;
     for (qint64 n = 0;; ++n) {
         name = QStringLiteral("MyDBProcessConn") + QString::number(n);
-        if (!QSqlDatabase::contains(name) && !QSqlDatabase::database(name, false).isValid())
+        if (!QSqlDatabase::contains(name))
             break;
     }
     m_sConnectionName = name;
