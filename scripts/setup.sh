@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config
-    qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite libqt5sql5-mysql
+    qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite libqt5sql5-mysql libqt5sql5-odbc
+    unixodbc libsqliteodbc
     libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
     libglib2.0-dev
     fonts-wqy-microhei

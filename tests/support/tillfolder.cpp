@@ -1,14 +1,11 @@
 #include "support/tillfolder.h"
 
+#include "support/seed.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QSettings>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QTextCodec>
 
 TillFolder::TillFolder()
 {
@@ -21,50 +18,17 @@ TillFolder::TillFolder()
 
 void TillFolder::writeIni(const QString &fileName, const QMap<QString, QVariant> &values)
 {
-    QSettings settings(filePath(fileName), QSettings::IniFormat);
-    for (auto it = values.cbegin(); it != values.cend(); ++it)
-        settings.setValue(it.key(), it.value());
-    settings.sync();
+    Seed::writeIni(filePath(fileName), values);
 }
 
 void TillFolder::writeGen6Config(const QString &url, int timeoutSeconds)
 {
-    writeIni(QStringLiteral("TwCouponPay5.ini"),
-             {{QStringLiteral("Config/Url"), url},
-              {QStringLiteral("Config/TimeOut"), QString::number(timeoutSeconds)},
-              {QStringLiteral("Config/SysType"), QStringLiteral("GEN6")}});
-    writeIni(QStringLiteral("config.ini"),
-             {{QStringLiteral("Config/OrgCode"), QStringLiteral("A01")},
-              {QStringLiteral("Config/PosNo"), QStringLiteral("001")},
-              {QStringLiteral("DataBase/DbType"), QStringLiteral("SQLITE")},
-              {QStringLiteral("DataBase/DBName"), QStringLiteral("pos.db")}});
-    runSql(QStringLiteral("pos.db"),
-           {QStringLiteral("create table if not exists tPosKeyDef(ScanCode integer, FuncValue text, KeyType text)"),
-            QStringLiteral("create table if not exists tPosKeyDefDetail(OrgCode text, PosNo text, ScanCode text, FuncValue text, KeyType text)")});
+    Seed::gen6Till(path(), url, timeoutSeconds);
 }
 
 bool TillFolder::runSql(const QString &databaseName, const QStringList &statements, QString *error)
 {
-    const QString connection = QStringLiteral("till-seed-%1").arg(quintptr(this));
-    bool ok = true;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(filePath(databaseName));
-        ok = db.open();
-        if (!ok && error)
-            *error = db.lastError().text();
-        for (const QString &sql : statements) {
-            if (!ok)
-                break;
-            QSqlQuery query(db);
-            ok = query.exec(sql);
-            if (!ok && error)
-                *error = query.lastError().text() + QStringLiteral(" in ") + sql;
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connection);
-    return ok;
+    return Seed::runSqlite(filePath(databaseName), statements, error);
 }
 
 void TillFolder::writeText(const QString &name, const QByteArray &content)

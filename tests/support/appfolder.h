@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QTemporaryDir>
+#include <QVariant>
+
+// An "application directory" for in-process tests: INI files and databases the library reads
+// from beside the host executable, plus a working directory for the daily log. Points the
+// library at itself while alive.
+class AppFolder
+{
+public:
+    AppFolder();
+    ~AppFolder();
+
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString &name) const { return m_dir.path() + QLatin1Char('/') + name; }
+
+    void writeIni(const QString &fileName, const QMap<QString, QVariant> &values);
+    bool runSql(const QString &databaseName, const QStringList &statements, QString *error = nullptr);
+
+    // GEN6 till: SQLite "pos.db", organisation "A01", till "001", server at url.
+    void writeGen6(const QString &url = QString(), int timeoutSeconds = 5);
+    // GEN5 till: its POS database is "SQL Server" reached through ODBC; here the ODBC driver
+    // registered under that name is SQLite's, so the SQL Server code path runs for real.
+    void writeGen5(const QString &url = QString(), int timeoutSeconds = 5);
+
+    QString logText() const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previousDir;
+};

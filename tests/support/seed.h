@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// Files a till needs, written the way the host writes them.
+namespace Seed {
+
+using IniValues = QMap<QString, QVariant>;
+
+// "Group/Key" -> value into an INI file (QSettings, INI format).
+void writeIni(const QString &path, const IniValues &values);
+// Runs each statement on a SQLite file (created when missing); false with the error.
+bool runSqlite(const QString &path, const QStringList &statements, QString *error = nullptr);
+
+// A GEN6 till: TwCouponPay5.ini and config.ini in folder, a SQLite POS database "pos.db" with
+// empty key tables, organisation "A01", till "001".
+void gen6Till(const QString &folder, const QString &url, int timeoutSeconds);
+
+}
