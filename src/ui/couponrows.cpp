@@ -127,7 +127,9 @@ QVector<int> columnWidths(int tableWidth, int scrollBarWidth)
 {
     const int w = tableWidth - scrollBarWidth;
     const int u = w / 30;
-    return {u, 2 * u, 6 * u, 5 * u, 3 * u - 20, 3 * u + 20, 5 * u, w - 25 * u};
+    // A table too narrow for the fixed 20-pixel shift gets an empty face-value column rather
+    // than a negative width.
+    return {u, 2 * u, 6 * u, 5 * u, qMax(0, 3 * u - 20), 3 * u + 20, 5 * u, w - 25 * u};
 }
 
 ScreenStyles stylesForScreenWidth(int screenWidth)

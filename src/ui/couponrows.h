@@ -59,7 +59,8 @@ int maxCountFrom(const QString &iniValue);
 QString notPayText(const QString &trAmtInHundredths);
 QString selectedAmountText(const QList<VipCouponDetail> &selected);
 
-// Widths of the eight columns; they add up to the table width less the scroll bar.
+// Widths of the eight columns; they add up to the table width less the scroll bar (for any
+// table wider than about 200 pixels).
 QVector<int> columnWidths(int tableWidth, int scrollBarWidth);
 
 struct ScreenStyles

@@ -59,12 +59,13 @@ VipCouponWidget::VipCouponWidget(QWidget *parent)
     setWindowModality(Qt::ApplicationModal);
     setWindowOpacity(1.0);
     setAttribute(Qt::WA_TranslucentBackground);
-    // Shown once now so that the table has the screen's width when show() sizes the columns.
-    showFullScreen();
-
+    // Styled before the first showing: with the form's default fonts the bottom bar is wider
+    // than an 800-pixel screen, and a window once grown past the screen stays that wide.
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         m_nScreenWidth = screen->geometry().width();
     ApplyScreenStyles();
+    // Shown once now so that the table has the screen's width when show() sizes the columns.
+    showFullScreen();
 
     ui->Qwidgetback->installEventFilter(this);
     ui->tableView->installEventFilter(this);
@@ -105,6 +106,8 @@ void VipCouponWidget::SetupTable()
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // The row-number column is narrower than the style's default minimum on small screens.
+    table->horizontalHeader()->setMinimumSectionSize(0);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->horizontalHeader()->setFixedHeight(kHeaderHeight);
     table->verticalScrollBar()->setStyleSheet(QString::fromLatin1(kScrollBarStyle));
@@ -112,8 +115,10 @@ void VipCouponWidget::SetupTable()
 
 void VipCouponWidget::SetColumnWidths()
 {
-    const QVector<int> widths = CouponRows::columnWidths(ui->tableView->width(),
-                                                         ui->tableView->verticalScrollBar()->width());
+    // The scroll area lays its bar out at the bar's size hint; the bar's geometry can still be
+    // the unstyled one when show() follows the constructor without an event loop in between.
+    const QVector<int> widths = CouponRows::columnWidths(
+            ui->tableView->width(), ui->tableView->verticalScrollBar()->sizeHint().width());
     for (int column = 0; column < widths.size(); ++column)
         ui->tableView->setColumnWidth(column, widths.at(column));
 }

@@ -329,6 +329,7 @@ void tst_CouponRows::columnWidthsFillTheTable_data()
     QTest::newRow("1024") << 1024 << 20 << QVector<int>{33, 66, 198, 165, 79, 119, 165, 179};
     QTest::newRow("780") << 780 << 20 << QVector<int>{25, 50, 150, 125, 55, 95, 125, 135};
     QTest::newRow("1900") << 1900 << 20 << QVector<int>{62, 124, 372, 310, 166, 206, 310, 330};
+    QTest::newRow("too narrow") << 200 << 20 << QVector<int>{6, 12, 36, 30, 0, 38, 30, 30};
 }
 
 void tst_CouponRows::columnWidthsFillTheTable()
