@@ -42,7 +42,8 @@ Answer post(QNetworkAccessManager &manager, const QString &url, const QByteArray
     QSignalSpy finished(reply, &QNetworkReply::finished);
     if (!finished.wait(60000))
         return answer;
-    answer.body += reply->readAll();
+    if (reply->isOpen())
+        answer.body += reply->readAll();
     answer.error = int(reply->error());
     answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     answer.location = reply->rawHeader("Location");
@@ -85,6 +86,7 @@ class tst_SimProcess : public QObject
 {
     Q_OBJECT
 private slots:
+    void printsPortAndStopsCleanly_data();
     void printsPortAndStopsCleanly();
     void refusesBadArguments_data();
     void refusesBadArguments();
@@ -96,6 +98,7 @@ private slots:
     void hugeBodyArrivesWhole();
     void sequenceRepeatsItsLastReply();
     void recordsWhatWasSent();
+    void urlEncodedValuesAreSignedDecoded();
     void walletConsumesOnceAndGivesBack();
     void stateFileOutlivesTheProcess();
     void servesHttps();
@@ -104,10 +107,19 @@ private:
     QNetworkAccessManager m_manager;
 };
 
+void tst_SimProcess::printsPortAndStopsCleanly_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("sample wallet") << walletArgs();
+    QTest::newRow("sample void scenario") << QStringList{"--scenario", SAMPLES_DIR "/scenarios/void-ok.json"};
+    QTest::newRow("nothing loaded") << QStringList();
+}
+
 void tst_SimProcess::printsPortAndStopsCleanly()
 {
+    QFETCH(QStringList, args);
     SimProcess sim;
-    QVERIFY2(sim.start(walletArgs()), qPrintable(sim.errorString()));
+    QVERIFY2(sim.start(args), qPrintable(sim.errorString()));
     QVERIFY(sim.port() > 0);
     QCOMPARE(sim.baseUrl(), QStringLiteral("http://127.0.0.1:%1").arg(sim.port()));
     QVERIFY(sim.stop());
@@ -128,8 +140,10 @@ void tst_SimProcess::refusesBadArguments()
     QFETCH(QStringList, args);
     SimProcess sim;
     QVERIFY(!sim.start(args));
-    QVERIFY(sim.process().waitForFinished(5000));
+    QCOMPARE(sim.process().state(), QProcess::NotRunning);
+    QCOMPARE(sim.process().exitStatus(), QProcess::NormalExit);
     QCOMPARE(sim.process().exitCode(), 2);
+    QVERIFY(!sim.errorString().isEmpty());
 }
 
 void tst_SimProcess::scenarioReplies_data()
@@ -245,6 +259,24 @@ void tst_SimProcess::recordsWhatWasSent()
     QCOMPARE(requests[1]["signatureValid"].toBool(), false);
     QCOMPARE(requests[2]["signatureValid"].toBool(), true);
     QCOMPARE(requests[2]["fields"]["code"].toString(), QStringLiteral(R"(["Q20240002"])"));
+}
+
+void tst_SimProcess::urlEncodedValuesAreSignedDecoded()
+{
+    SimProcess sim;
+    QVERIFY2(sim.start(walletArgs()), qPrintable(sim.errorString()));
+    // md5("orgCode=A01&vipCode=会员 1&key=<key>"); QUrl percent-encodes the Chinese and the space.
+    const QString url = sim.baseUrl()
+        + QStringLiteral("/posPortal/offlineCertiList?sign=cf80f0721860deb59b4ef6b64123b43c&orgCode=A01&vipCode=会员 1");
+    QCOMPARE(post(m_manager, url, json, QByteArray(R"({"orgCode":"A01","vipCode":"会员 1"})")).body,
+             QByteArray(R"({"code":"1","msg":"会员不存在"})"));
+    const QList<QJsonObject> requests = sim.requests();
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests[0]["query"].toString(),
+             QStringLiteral("sign=cf80f0721860deb59b4ef6b64123b43c&orgCode=A01&vipCode=%E4%BC%9A%E5%91%98%201"));
+    QCOMPARE(requests[0]["signedText"].toString(), QStringLiteral("orgCode=A01&vipCode=会员 1"));
+    QCOMPARE(requests[0]["signatureValid"].toBool(), true);
+    QCOMPARE(requests[0]["paramsMatch"].toBool(), true);
 }
 
 void tst_SimProcess::walletConsumesOnceAndGivesBack()

@@ -82,7 +82,7 @@ void tst_SimRequests::queryFormIsChecked_data()
         << true << false << QStringLiteral("签名参数与请求报文不一致");
     QTest::newRow("no sign")
         << Api::VipInfo << QByteArray("bizType=0&orgCode=A01&vipInfoId=V0001") << json << vipBody
-        << false << true << QStringLiteral("缺少签名参数sign");
+        << false << false << QStringLiteral("缺少签名参数sign");
     QTest::newRow("body not json")
         << Api::VipInfo << vipQuery << json << QByteArray("bizType=0") << true << false << QStringLiteral("请求报文不是JSON对象");
     QTest::newRow("form content type")

@@ -129,7 +129,7 @@ void tst_SimWallet::shareByAmount_data()
 
     QTest::newRow("sample cart") << qint64(500) << QList<qint64>{2000, 1850, 1150} << QList<qint64>{200, 185, 115};
     QTest::newRow("thirds, last takes rest") << qint64(1000) << QList<qint64>{1000, 1000, 1000} << QList<qint64>{333, 333, 334};
-    QTest::newRow("half cent rounds up") << qint64(5) << QList<qint64>{1, 1} << QList<qint64>{3, 2};
+    QTest::newRow("half cent rounds up") << qint64(5) << QList<qint64>{100, 100} << QList<qint64>{3, 2};
     QTest::newRow("negative line skipped") << qint64(500) << QList<qint64>{2000, -300, 3000} << QList<qint64>{200, 0, 300};
     QTest::newRow("zero line at the end") << qint64(500) << QList<qint64>{2000, 3000, 0} << QList<qint64>{200, 300, 0};
     QTest::newRow("capped at the cart") << qint64(1000) << QList<qint64>{300, 200} << QList<qint64>{300, 200};
@@ -222,7 +222,8 @@ void tst_SimWallet::availabilityFollowsSelection()
 
 void tst_SimWallet::selectionFillsPayAndGoodsLists()
 {
-    const QJsonObject data = rulesWallet().couponList(rulesQuery({"B", "D"}), true)["meta"]["data"].toObject();
+    const QJsonObject envelope = rulesWallet().couponList(rulesQuery({"B", "D"}), true);
+    const QJsonObject data = envelope["meta"]["data"].toObject();
     const QJsonArray pays = data["payList"].toArray();
     QCOMPARE(column(pays, "certiInfoCode"), (QStringList{"QB", "QD"}));
     QCOMPARE(column(pays, "payTotal"), (QStringList{"5.00", "25.00"}));
@@ -232,11 +233,12 @@ void tst_SimWallet::selectionFillsPayAndGoodsLists()
     const QJsonArray goods = data["goodsList"].toArray();
     QCOMPARE(column(goods, "apportionAmount"), (QStringList{"10.00", "20.00"}));
     QCOMPARE(column(goods, "unPayAmount"), (QStringList{"0.00", "0.00"}));
-    const QJsonArray bGoods = couponByCode(QJsonObject{{"meta", QJsonObject{{"data", data}}}}, "QB")["goodsList"].toArray();
+    const QJsonArray bGoods = couponByCode(envelope, "QB")["goodsList"].toArray();
     QCOMPARE(column(bGoods, "apportionAmount"), (QStringList{"1.67", "3.33"}));
     QCOMPARE(column(bGoods, "apportionAmountAllType"), (QStringList{"10.00", "20.00"}));
 
-    const QJsonArray none = rulesWallet().couponList(rulesQuery({}), false)["meta"]["data"]["goodsList"].toArray();
+    const QJsonObject unticked = rulesWallet().couponList(rulesQuery({}), false);
+    const QJsonArray none = unticked["meta"]["data"]["goodsList"].toArray();
     QCOMPARE(column(none, "apportionAmount"), (QStringList{"0.00", "0.00"}));
 }
 

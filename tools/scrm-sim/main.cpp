@@ -53,9 +53,9 @@ int portOf(const sockaddr_storage &address)
     return -1;
 }
 
-// httplib cannot hang up without answering. Find this request's connection by its two ports and
-// shut it down; httplib's own write then fails and it closes the socket as after any error.
-void hangUp(const httplib::Request &request)
+// Shuts down every connected socket of this process whose local port is localPort and, when
+// remotePort is not -1, whose peer port is remotePort. httplib has no call for either use below.
+void shutDownConnections(int localPort, int remotePort)
 {
     DIR *dir = opendir("/proc/self/fd");
     if (!dir)
@@ -71,12 +71,17 @@ void hangUp(const httplib::Request &request)
         if (getsockname(fd, reinterpret_cast<sockaddr *>(&local), &localSize) != 0
             || getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &peerSize) != 0)
             continue;
-        if (portOf(local) == request.local_port && portOf(peer) == request.remote_port) {
+        if (portOf(local) == localPort && (remotePort == -1 || portOf(peer) == remotePort))
             shutdown(fd, SHUT_RDWR);
-            break;
-        }
     }
     closedir(dir);
+}
+
+// Hangs up without answering: httplib's own write then fails and it closes the socket as after
+// any other error.
+void hangUp(const httplib::Request &request)
+{
+    shutDownConnections(request.local_port, request.remote_port);
 }
 
 ScrmSim::Request toRouterRequest(const httplib::Request &request)
@@ -234,8 +239,12 @@ int main(int argc, char *argv[])
         // stop() is a no-op until listening has begun, and must be called only once.
         while (!finished && !server->is_running())
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (!finished)
+        if (!finished) {
             server->stop();
+            // Idle keep-alive connections would each hold a worker, and so the exit, for the
+            // whole keep-alive time-out.
+            shutDownConnections(port, -1);
+        }
     });
     const bool listened = server->listen_after_bind();
     finished = true;
