@@ -44,7 +44,6 @@ private slots:
     void firstRowWithCodeIsFound();
     void answerChangesRows_data();
     void answerChangesRows();
-    void answerAppliesOnlyTheFirstChangingCoupon();
     void maxCountFromIni_data();
     void maxCountFromIni();
     void amountToPay_data();
@@ -249,18 +248,6 @@ void tst_CouponRows::answerChangesRows()
         }
     }
     QCOMPARE(actual, plan);
-}
-
-void tst_CouponRows::answerAppliesOnlyTheFirstChangingCoupon()
-{
-    // The "usable" coupon after the changing one must not undo the change within one answer.
-    const QList<VipCouponDetail> rows{coupon(QStringLiteral("A"), QStringLiteral("1"))};
-    const QList<VipCouponDetail> answer{coupon(QStringLiteral("A"), QStringLiteral("0")),
-                                        coupon(QStringLiteral("A"), QStringLiteral("1"))};
-    const QVector<RowRefresh> plan = planRefresh(rows, answer);
-    QCOMPARE(plan.size(), 1);
-    QCOMPARE(plan.at(0).change, RefreshChange::BecomesUnusable);
-    QCOMPARE(plan.at(0).answerIndex, 0);
 }
 
 void tst_CouponRows::maxCountFromIni_data()
