@@ -70,10 +70,16 @@ sale="$root/samples/sale"
 run_host "SALE paid with coupons" "${cashier[@]}" "$sale/header.xml" "$sale/goods.xml" "$sale/pay.json" "$sale/udp2.json"
 
 # Cancel exactly the coupons the sale consumed: the host passes their codes in PayNo.
-consumed=$(grep -o '"certiCode":"[^"]*"' "$out/requests.jsonl" 2>/dev/null | sed 's/.*:"\(.*\)"/\1/' | paste -sd';' || true)
-if [ -z "$consumed" ]; then
-    consumed=$(sed -n 's/.*certiCode%22%3A%22\([A-Za-z0-9]*\)%22.*/\1/p' "$out/requests.jsonl" | paste -sd';' || true)
-fi
+consumed=$(python3 - "$out/requests.jsonl" <<'PY'
+import json, sys
+codes = []
+for line in open(sys.argv[1], encoding="utf-8"):
+    request = json.loads(line)
+    if request.get("path") == "/posPortal/batchConsumeCerti" and request.get("signatureValid"):
+        codes += [c["certiCode"] for c in json.loads(request["fields"]["certiList"])]
+print(";".join(codes))
+PY
+)
 cancel="$out/cancel-header.xml"
 sed "s|<PayNo>[^<]*</PayNo>|<PayNo>${consumed}</PayNo>|" "$root/samples/cancel/header.xml" > "$cancel"
 run_host "CANCEL of that coupon payment (PayNo $consumed)" "$cancel" "$root/samples/cancel/goods.xml" \
