@@ -10,6 +10,8 @@ packages=(
     libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
     libglib2.0-dev
     fonts-wqy-microhei
+    mariadb-server
+    clang libclang-rt-14-dev
     sqlite3 python3
 )
 
