@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTableView>
 #include <QTimer>
 #include <QWidget>
@@ -18,6 +19,7 @@
 namespace {
 
 constexpr int kPauseMs = 400;
+constexpr int kPollMs = 50;
 
 QWidget *topWindow()
 {
@@ -49,6 +51,19 @@ T *findVisible(const QString &objectName)
     return nullptr;
 }
 
+// The coupon table of the dialog the cashier can work right now: its window is the topmost modal
+// one (no overlay or prompt above it) and it lists coupons.
+QTableView *couponTableOnTop()
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    if (!modal)
+        return nullptr;
+    auto *table = modal->findChild<QTableView *>(QStringLiteral("tableView"));
+    if (!table || !table->isVisible() || !table->model() || table->model()->rowCount() == 0)
+        return nullptr;
+    return table;
+}
+
 void postClick(QWidget *target, const QPoint &pos)
 {
     const QPoint global = target->mapToGlobal(pos);
@@ -78,12 +93,40 @@ private:
     {
         if (m_at >= m_steps.size())
             return;
-        const RobotStep step = m_steps.at(m_at++);
+        const RobotStep step = m_steps.at(m_at);
+        if (!isReady(step)) {
+            QTimer::singleShot(kPollMs, this, [this] { next(); });
+            return;
+        }
+        ++m_at;
+        if (step.kind == RobotStep::Kind::Pace)
+            m_pauseMs = step.number;
+        else if (step.kind == RobotStep::Kind::Repeat)
+            m_at = 0;
         // The next step is scheduled before this one acts: an action may open a modal dialog
         // whose loop must still deliver the steps that answer it.
-        const int pause = step.kind == RobotStep::Kind::Wait ? step.number : kPauseMs;
+        const int pause = step.kind == RobotStep::Kind::Wait ? step.number : m_pauseMs;
         QTimer::singleShot(pause, this, [this] { next(); });
         act(step);
+    }
+
+    bool isReady(const RobotStep &step)
+    {
+        switch (step.kind) {
+        case RobotStep::Kind::AwaitCoupons: {
+            // A dialog already worked may still be on top while its payment runs: wait for the
+            // next one, so that one pass of the script works one call.
+            QTableView *table = couponTableOnTop();
+            if (!table || table == m_worked.data())
+                return false;
+            m_worked = table;
+            return true;
+        }
+        case RobotStep::Kind::AwaitDialog:
+            return m_worked && QApplication::activeModalWidget() == m_worked->window();
+        default:
+            return true;
+        }
     }
 
     void act(const RobotStep &step)
@@ -135,11 +178,18 @@ private:
         case RobotStep::Kind::Say:
             say(step.text);
             break;
+        case RobotStep::Kind::Pace:
+        case RobotStep::Kind::AwaitCoupons:
+        case RobotStep::Kind::AwaitDialog:
+        case RobotStep::Kind::Repeat:
+            break;
         }
     }
 
     QList<RobotStep> m_steps;
     int m_at = 0;
+    int m_pauseMs = kPauseMs;
+    QPointer<QTableView> m_worked;   // the coupon table that the script works at present
 };
 
 }

@@ -47,6 +47,16 @@ RobotScript parseRobotScript(const QString &text)
             step.kind = RobotStep::Kind::Grab;
             step.text = rest;
             ok = !rest.isEmpty();
+        } else if (command == QLatin1String("pace")) {
+            step.kind = RobotStep::Kind::Pace;
+            step.number = rest.toInt(&ok);
+            ok = ok && step.number > 0;
+        } else if (command == QLatin1String("await")) {
+            ok = rest == QLatin1String("coupons") || rest == QLatin1String("dialog");
+            step.kind = rest == QLatin1String("coupons") ? RobotStep::Kind::AwaitCoupons : RobotStep::Kind::AwaitDialog;
+        } else if (command == QLatin1String("repeat")) {
+            step.kind = RobotStep::Kind::Repeat;
+            ok = rest.isEmpty();
         } else if (command == QLatin1String("say")) {
             step.kind = RobotStep::Kind::Say;
             step.text = rest;

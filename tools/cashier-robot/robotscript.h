@@ -11,11 +11,17 @@
 //   tapcell ROW COL    tap a cell of the visible table "tableView"
 //   grab NAME          save the window on top as NAME.png into $GRAB_DIR (default: working dir)
 //   say TEXT           print TEXT on standard output
+//   pace MS            pause between the following steps (instead of 400 ms)
+//   await coupons      hold until a coupon dialog that the script has not worked yet is on top
+//                      with its coupons listed; the following steps work that dialog
+//   await dialog       hold until the dialog being worked is on top again (no overlay or prompt
+//                      over it, e.g. after a tick made the server re-price the list)
+//   repeat             start again from the first step (one pass per call of a long run)
 struct RobotStep
 {
-    enum class Kind { Wait, Key, Tap, TapCell, Grab, Say };
+    enum class Kind { Wait, Key, Tap, TapCell, Grab, Say, Pace, AwaitCoupons, AwaitDialog, Repeat };
     Kind kind = Kind::Wait;
-    int number = 0;      // wait: milliseconds; key: Qt key code; tapcell: row
+    int number = 0;      // wait, pace: milliseconds; key: Qt key code; tapcell: row
     int column = 0;      // tapcell
     QString text;        // tap: object name; grab: file name; say: text
 };

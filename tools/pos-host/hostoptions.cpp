@@ -1,11 +1,13 @@
 #include "hostoptions.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 const char *hostUsage()
 {
     return "usage: pos-host [options] HEADER GOODS PAY UDP2\n"
+           "       pos-host [options] --plan FILE\n"
            "  Loads the coupon payment library and calls its entry once with the four documents.\n"
            "  A document named 'null' is passed as a null pointer.\n"
            "options:\n"
@@ -15,6 +17,11 @@ const char *hostUsage()
            "  --buffer-size N   bytes of each output buffer (default 1048576)\n"
            "  --out-dir DIR     also write parameters 5 to 12 to DIR/p5.txt ... DIR/p12.txt\n"
            "  --repeat N        make N calls in a row (default 1)\n"
+           "  --plan FILE       the documents of each call, one call a line: HEADER GOODS PAY UDP2\n"
+           "                    (names relative to the plan's folder, '#' starts a comment);\n"
+           "                    --repeat N then runs the whole plan N times\n"
+           "  --pause-after N[,N...]  after these calls print '== paused after call N (pid P)' and\n"
+           "                    stop the process (SIGSTOP) until it is continued (SIGCONT)\n"
            "  --cashier FILE    let a scripted cashier work the dialogs (see tools/cashier-robot)\n"
            "  --robot PATH      the scripted cashier library (default: beside pos-host)\n"
            "exit status: 0 when the (last) result code is 000000, 1 otherwise, 2 on usage errors\n";
@@ -53,6 +60,20 @@ HostOptions parseHostOptions(int argc, char **argv)
             options.repeat = std::atoi(value("--repeat").c_str());
             if (options.repeat < 1)
                 options.error = "--repeat must be at least 1";
+        } else if (arg == "--plan") {
+            options.planFile = value("--plan");
+        } else if (arg == "--pause-after") {
+            const std::string list = value("--pause-after");
+            std::size_t from = 0;
+            while (options.error.empty() && from <= list.size()) {
+                const std::size_t comma = std::min(list.find(',', from), list.size());
+                const int call = std::atoi(list.substr(from, comma - from).c_str());
+                if (call < 1)
+                    options.error = "--pause-after takes call numbers from 1";
+                else
+                    options.pauseAfter.push_back(call);
+                from = comma + 1;
+            }
         } else if (arg == "--cashier") {
             options.cashierScript = value("--cashier");
         } else if (arg == "--robot") {
@@ -70,7 +91,9 @@ HostOptions parseHostOptions(int argc, char **argv)
         if (!options.error.empty())
             return options;
     }
-    if (positional != 4)
+    if (!options.planFile.empty() && positional != 0)
+        options.error = "--plan names the documents: give no others";
+    else if (options.planFile.empty() && positional != 4)
         options.error = "four documents are needed";
     return options;
 }

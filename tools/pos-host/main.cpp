@@ -3,8 +3,10 @@
 #include <dlfcn.h>
 #include <iconv.h>
 #include <limits.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -62,6 +64,52 @@ bool utf8ToGbk(const std::string &utf8, std::string &gbk)
     return true;
 }
 
+// The four documents of one call, as the host will pass them.
+struct CallDocuments
+{
+    std::string names[4];
+    std::string content[4];
+    bool isNull[4] = {false, false, false, false};
+};
+
+// A plan line: four document names separated by blanks; "null" passes a null pointer.
+bool readPlan(const std::string &planFile, std::vector<CallDocuments> &calls, std::string &error)
+{
+    std::string text;
+    if (!readFile(planFile, text)) {
+        error = "cannot read " + planFile;
+        return false;
+    }
+    const std::size_t slash = planFile.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : planFile.substr(0, slash);
+    std::istringstream lines(text);
+    std::string line;
+    for (int number = 1; std::getline(lines, line); ++number) {
+        line = line.substr(0, line.find('#'));
+        std::istringstream words(line);
+        std::vector<std::string> names;
+        for (std::string word; words >> word;)
+            names.push_back(word);
+        if (names.empty())
+            continue;
+        if (names.size() != 4) {
+            error = planFile + ":" + std::to_string(number) + ": four documents are needed";
+            return false;
+        }
+        CallDocuments call;
+        for (int i = 0; i < 4; ++i) {
+            call.isNull[i] = names[i] == "null";
+            call.names[i] = names[i][0] == '/' || call.isNull[i] ? names[i] : folder + "/" + names[i];
+        }
+        calls.push_back(call);
+    }
+    if (calls.empty()) {
+        error = planFile + " names no call";
+        return false;
+    }
+    return true;
+}
+
 bool untouched(const std::vector<char> &buffer)
 {
     return std::strcmp(buffer.data(), kUntouched) == 0;
@@ -79,17 +127,33 @@ int main(int argc, char **argv)
         return options.error == "help" ? 0 : 2;
     }
 
-    std::string documents[4];
-    for (int i = 0; i < 4; ++i) {
-        if (options.nullDocument[i])
-            continue;
-        if (!readFile(options.documents[i], documents[i])) {
-            std::cerr << "pos-host: cannot read " << options.documents[i] << "\n";
+    std::vector<CallDocuments> calls;
+    if (options.planFile.empty()) {
+        CallDocuments call;
+        for (int i = 0; i < 4; ++i) {
+            call.names[i] = options.documents[i];
+            call.isNull[i] = options.nullDocument[i];
+        }
+        calls.push_back(call);
+    } else {
+        std::string error;
+        if (!readPlan(options.planFile, calls, error)) {
+            std::cerr << "pos-host: " << error << "\n";
             return 2;
         }
-        if (options.convertToGbk && !utf8ToGbk(documents[i], documents[i])) {
-            std::cerr << "pos-host: " << options.documents[i] << " is not valid UTF-8\n";
-            return 2;
+    }
+    for (CallDocuments &call : calls) {
+        for (int i = 0; i < 4; ++i) {
+            if (call.isNull[i])
+                continue;
+            if (!readFile(call.names[i], call.content[i])) {
+                std::cerr << "pos-host: cannot read " << call.names[i] << "\n";
+                return 2;
+            }
+            if (options.convertToGbk && !utf8ToGbk(call.content[i], call.content[i])) {
+                std::cerr << "pos-host: " << call.names[i] << " is not valid UTF-8\n";
+                return 2;
+            }
         }
     }
 
@@ -120,21 +184,23 @@ int main(int argc, char **argv)
     }
 
     bool lastOk = false;
-    for (int call = 1; call <= options.repeat; ++call) {
+    const int callCount = options.repeat * int(calls.size());
+    for (int call = 1; call <= callCount; ++call) {
+        const CallDocuments &documents = calls[std::size_t(call - 1) % calls.size()];
         // The host owns every buffer; the library only writes into them.
         std::vector<char> in[4];
         for (int i = 0; i < 4; ++i)
-            in[i].assign(documents[i].begin(), documents[i].end()), in[i].push_back('\0');
+            in[i].assign(documents.content[i].begin(), documents.content[i].end()), in[i].push_back('\0');
         std::vector<std::vector<char>> out(8, std::vector<char>(options.bufferSize, '\0'));
         for (auto &buffer : out)
             std::memcpy(buffer.data(), kUntouched, sizeof(kUntouched));
 
-        auto doc = [&](int i) { return options.nullDocument[i] ? nullptr : in[i].data(); };
+        auto doc = [&](int i) { return documents.isNull[i] ? nullptr : in[i].data(); };
         const int rc = entry(doc(0), doc(1), doc(2), doc(3), out[0].data(), out[1].data(),
                              out[2].data(), out[3].data(), out[4].data(), out[5].data(),
                              out[6].data(), out[7].data());
 
-        if (options.repeat > 1)
+        if (callCount > 1)
             std::cout << "== call " << call << "\n";
         std::cout << "return: " << rc << "\n";
         static const char *names[8] = {"p5  result code", "p6  message", "p7  amount",
@@ -155,6 +221,13 @@ int main(int argc, char **argv)
         }
         std::cout.flush();
         lastOk = std::strcmp(out[0].data(), "000000") == 0;
+
+        if (std::find(options.pauseAfter.begin(), options.pauseAfter.end(), call) != options.pauseAfter.end()) {
+            // Between calls nothing of the library runs: an observer sees the steady state.
+            std::cout << "== paused after call " << call << " (pid " << getpid() << ")\n";
+            std::cout.flush();
+            raise(SIGSTOP);
+        }
     }
     // The library keeps itself loaded once it created the Qt application; dlclose is harmless.
     dlclose(library);
