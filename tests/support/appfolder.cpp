@@ -44,9 +44,12 @@ void AppFolder::writeGen5(const QString &url, int timeoutSeconds)
               {QStringLiteral("Config/SysType"), QStringLiteral("GEN5")},
               {QStringLiteral("Config/UserName"), QStringLiteral("sa")},
               {QStringLiteral("Config/Password"), QStringLiteral("pos")}});
-    writeIni(QStringLiteral("PosCfg.ini"),
-             {{QStringLiteral("SQL SERVER/LOCAL NAME"), QStringLiteral("localhost")},
-              {QStringLiteral("SQL SERVER/LOCAL DBNAME"), filePath(QStringLiteral("gen5.db"))}});
+    // Written as the host writes it: a literal "[SQL SERVER]" section, keys with blanks.
+    QFile posCfg(filePath(QStringLiteral("PosCfg.ini")));
+    if (posCfg.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        posCfg.write("[SQL SERVER]\r\nLOCAL NAME=localhost\r\nLOCAL DBNAME=" + filePath(QStringLiteral("gen5.db")).toUtf8()
+                     + "\r\n");
+    posCfg.close();
     QFile odbc(filePath(QStringLiteral("odbcinst.ini")));
     if (odbc.open(QIODevice::WriteOnly | QIODevice::Truncate))
         odbc.write("[SQL SERVER]\nDescription=SQLite3 in the place of SQL Server\n"
