@@ -8,7 +8,8 @@
 
 namespace {
 
-// Created when the library is loaded, before the host can call in; lives until unload.
+// Created when the library is loaded, before the host can call in; lives until unload. The C
+// runtime runs this on the module's process attach and detach, on Windows as on Linux.
 struct LibraryLifetime
 {
     LibraryLifetime()
@@ -18,10 +19,11 @@ struct LibraryLifetime
     }
     ~LibraryLifetime()
     {
-        // A pinned library is only torn down when the process ends. By then the other Qt
-        // libraries have destroyed their own globals, and QApplication's teardown would use
-        // them: the process's end reclaims the object instead.
-        if (ownsApplication && !QMfcApp::isPinned() && QCoreApplication::instance())
+        // A pinned library is only torn down when the process ends. On Linux the Qt globals
+        // first used after our load are gone by then and QApplication's teardown would use
+        // them: there the process's end reclaims the object instead.
+        if (QMfcApp::shouldDeleteAtUnload(ownsApplication, QCoreApplication::instance() != nullptr,
+                                          QMfcApp::isPinned(), HostBridge::applicationTeardownAtExitIsSafe()))
             delete QCoreApplication::instance();
         delete log;
     }

@@ -26,7 +26,7 @@ bool QMfcApp::EnsureApplication(void *module)
         s_unavailableReason = QString::fromStdString(reason);
         return false;
     }
-    s_hook = HostBridge::installPostedEventHook();
+    s_hook = HostBridge::installMessageHook(&QMfcApp::deliverPostedEvents);
     new QMfcApp(s_argc, s_argv);
     const std::string fileName = HostBridge::moduleFileName(module);
     if (!fileName.empty())
@@ -42,4 +42,20 @@ QString QMfcApp::unavailableReason()
 bool QMfcApp::isPinned()
 {
     return s_pinned;
+}
+
+void *QMfcApp::messageHook()
+{
+    return s_hook;
+}
+
+void QMfcApp::deliverPostedEvents()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::sendPostedEvents();
+}
+
+bool QMfcApp::shouldDeleteAtUnload(bool owned, bool exists, bool pinned, bool teardownAtExitIsSafe)
+{
+    return owned && exists && (!pinned || teardownAtExitIsSafe);
 }
