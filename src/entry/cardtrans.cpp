@@ -10,6 +10,7 @@
 #include "entry/qmfcapp.h"
 #include "entry/resultdocuments.h"
 #include "entry/vipcouponcpu.h"
+#include "support/appsettings.h"
 #include "support/hosttext.h"
 #include "support/logwriter.h"
 
@@ -26,17 +27,54 @@ const QString kSuccess = QStringLiteral("000000");
 // our nested loops must not start a second controller over the first.
 bool s_callRunning = false;
 
-void writeFailure(LogWriter &log, const HostParameters &params, const QString &message)
+// "Config/OutputBufferSize": the size in bytes that the host and the library agreed for every
+// output buffer. Missing, not a number or below 64 bytes (too small for any message) keeps the
+// interface as it is: no limit is known.
+int agreedBufferSize()
+{
+    bool ok = false;
+    const int size = AppSettings::readIni(AppSettings::kPluginIni, QStringLiteral("Config/OutputBufferSize")).toInt(&ok);
+    return ok && size >= 64 ? size : 0;
+}
+
+bool fits(const QString &text, int limit)
+{
+    return limit <= 0 || HostText::toLocal8Bit(text).size() + 1 <= limit;
+}
+
+// The failure message must reach the host even when it is longer than the agreed size.
+void copyClipped(char *dst, const QString &text, int limit)
+{
+    if (fits(text, limit)) {
+        HostText::copyOut(dst, text);
+        return;
+    }
+    QString clipped = text;
+    while (!clipped.isEmpty() && !fits(clipped, limit))
+        clipped.chop(1);
+    HostText::copyOut(dst, clipped);
+}
+
+void writeFailure(LogWriter &log, const HostParameters &params, const QString &message, int limit = 0)
 {
     HostText::copyOut(params.at(5), kFailure);
-    HostText::copyOut(params.at(6), message);
+    copyClipped(params.at(6), message, limit);
     log.WriteLog(kTitleModule, QStringLiteral("传出参数，交易失败"), message);
 }
 
-void writeSuccess(LogWriter &log, const HostParameters &params, const VipCouponWidget &dialog)
+void writeSuccess(LogWriter &log, const HostParameters &params, const VipCouponWidget &dialog, int limit)
 {
     const ResultDocuments::SuccessResult result = ResultDocuments::buildSuccessResult(
         dialog.m_TranMain, dialog.m_SelCouponDetails, dialog.m_GoodDetails, dialog.m_CouponPayDetails);
+    if (!fits(result.discountXml, limit) || !fits(result.paymentXml, limit) || !fits(result.amount, limit)) {
+        // The server has already done its part: keep the documents in the log for support.
+        for (const LogLine &line : result.log)
+            log.WriteLog(kTitleModule, line.function, line.text);
+        writeFailure(log, params,
+                     QStringLiteral("交易已在服务器完成，但传出参数超过约定的缓冲区大小（%1字节），请联系管理员处理").arg(limit),
+                     limit);
+        return;
+    }
     HostText::copyOut(params.at(5), kSuccess);
     HostText::copyOut(params.at(7), result.amount);
     HostText::copyOut(params.at(11), result.discountXml);
@@ -59,6 +97,7 @@ void runFor(QEventLoop &loop, int milliseconds)
 // The call proper; returns normally in every outcome.
 void runCall(LogWriter &log, const HostParameters &params)
 {
+    const int bufferSize = agreedBufferSize();
     VipCouponCPU cpu;
     VipCouponWidget &dialog = cpu.m_VipCouponWidget;
 
@@ -82,7 +121,7 @@ void runCall(LogWriter &log, const HostParameters &params)
     QString message;
     if (!cpu.Initialize(message)) {
         dialog.m_sErrMsg = message;
-        writeFailure(log, params, dialog.m_sErrMsg);
+        writeFailure(log, params, dialog.m_sErrMsg, bufferSize);
         return;
     }
 
@@ -99,7 +138,7 @@ void runCall(LogWriter &log, const HostParameters &params)
             QList<GoodDetail> goods;
             QString queryMessage;
             if (!cpu.QueryCoupons(0, coupons, pays, goods, queryMessage)) {
-                writeFailure(log, params, queryMessage);
+                writeFailure(log, params, queryMessage, bufferSize);
                 return;
             }
             dialog.show(coupons, pays, goods);
@@ -115,9 +154,9 @@ void runCall(LogWriter &log, const HostParameters &params)
     }
 
     if (dialog.m_bPayOk)
-        writeSuccess(log, params, dialog);
+        writeSuccess(log, params, dialog, bufferSize);
     else
-        writeFailure(log, params, dialog.m_sErrMsg);
+        writeFailure(log, params, dialog.m_sErrMsg, bufferSize);
 
     cpu.m_WaitWidget.SetWaitText(QObject::tr("请稍等，关闭动态库中"));
     cpu.m_WaitWidget.ShowWaiting();

@@ -16,6 +16,8 @@ private slots:
     void voidRefundsThePaymentLine();
     void failuresReachTheCashier_data();
     void failuresReachTheCashier();
+    void outputsRespectTheAgreedBufferSize_data();
+    void outputsRespectTheAgreedBufferSize();
 };
 
 namespace {
@@ -136,6 +138,44 @@ void tst_Returns::failuresReachTheCashier()
     for (int p = 7; p <= 12; ++p)
         QVERIFY(!run.params.contains(p));
     QVERIFY(till.logText().contains(QStringLiteral("位置：传出参数，交易失败\n内容：") + message));
+}
+
+void tst_Returns::outputsRespectTheAgreedBufferSize_data()
+{
+    QTest::addColumn<QString>("agreed");
+    QTest::addColumn<QByteArray>("resultCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("not agreed") << QString() << QByteArray("000000") << QString();
+    QTest::newRow("too small to mean anything") << QStringLiteral("32") << QByteArray("000000") << QString();
+    QTest::newRow("large enough") << QStringLiteral("400") << QByteArray("000000") << QString();
+    QTest::newRow("payment document too long") << QStringLiteral("128") << QByteArray("111111")
+        << QStringLiteral("交易已在服务器完成，但传出参数超过约定的缓冲区大小（128字节），请联系管理员处理");
+}
+
+void tst_Returns::outputsRespectTheAgreedBufferSize()
+{
+    QFETCH(QString, agreed);
+    QFETCH(QByteArray, resultCode);
+    QFETCH(QString, message);
+    SimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--wallet"), TestSupport::fixturePath(QStringLiteral("e2e/wallet-consumed.json"))}));
+    TillFolder till;
+    QVERIFY(till.isValid());
+    till.writeGen6Config(sim.baseUrl());
+    if (!agreed.isEmpty())
+        till.writeIni(QStringLiteral("TwCouponPay5.ini"), {{QStringLiteral("Config/OutputBufferSize"), agreed}});
+    // The host passes buffers of exactly the agreed size (or 400 bytes when nothing was agreed).
+    const QString hostSize = agreed.toInt() >= 64 ? agreed : QStringLiteral("400");
+    const TillFolder::HostRun run = till.runHost(cancelDocuments(), {QStringLiteral("--buffer-size"), hostSize});
+    QVERIFY2(run.finished, qPrintable(run.output));
+    QCOMPARE(run.params.value(5), resultCode);
+    QCOMPARE(QString::fromUtf8(run.params.value(6)), message);
+    if (!message.isEmpty()) {
+        QVERIFY(!run.params.contains(11));
+        QVERIFY(!run.params.contains(12));
+        // Support can still see what the server did.
+        QVERIFY(till.logText().contains(QStringLiteral("位置：sUdpOutXml2传出参数，交易成功")));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Returns)
