@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include <QDir>
+#include <QNetworkReply>
 #include <QObject>
 
 namespace Gateway {
@@ -39,6 +41,40 @@ QString networkErrorMessage(int errorCode, const QString &errorString)
 {
     return QObject::tr("网络错误，请再次尝试或联系管理员处理。错误代码:") + QString::number(errorCode)
         + QLatin1Char(' ') + errorString;
+}
+
+QString replyErrorMessage(int errorCode, const QString &errorString)
+{
+    if (errorCode == QNetworkReply::ContentReSendError)
+        return networkErrorMessage(QNetworkReply::RemoteHostClosedError, QStringLiteral("Connection closed"));
+    return networkErrorMessage(errorCode, errorString);
+}
+
+QList<QSslCertificate> trustStoreCertificates(const QString &certFile, const QString &certDir)
+{
+    QList<QSslCertificate> certificates;
+    if (!certFile.isEmpty())
+        certificates += QSslCertificate::fromPath(certFile, QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
+    const QStringList folders = certDir.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString &folder : folders) {
+        const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files | QDir::Readable, QDir::Name);
+        for (const QFileInfo &file : files) {
+            // A hashed store holds each certificate twice (the file and its hash link).
+            for (const QSslCertificate &certificate :
+                 QSslCertificate::fromPath(file.filePath(), QSsl::Pem, QSslCertificate::PatternSyntax::FixedString)) {
+                if (!certificates.contains(certificate))
+                    certificates.append(certificate);
+            }
+        }
+    }
+    return certificates;
+}
+
+QString redirectLogText(int httpStatus, const QByteArray &location)
+{
+    if (httpStatus < 300 || httpStatus > 399)
+        return QString();
+    return QStringLiteral("HTTP %1 重定向到 %2").arg(httpStatus).arg(QString::fromUtf8(location));
 }
 
 }

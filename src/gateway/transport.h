@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
+#include <QSslCertificate>
 #include <QString>
 
 // The rules of one HTTP exchange with the SCRM server that need no network to decide.
@@ -18,5 +21,18 @@ QString contentTypeFor(const QString &url);
 QString noBaseAddressMessage();                                  // "未配置接口地址！"
 QString timeoutMessage();                                        // "请求超时，请再次尝试或联系管理员处理"
 QString networkErrorMessage(int errorCode, const QString &errorString);
+// The cashier's text for a reply that ended in Qt's error errorCode. A server that closes the
+// connection before answering makes Qt want to post again, which the transport forbids; that
+// refusal (ContentReSendError, "Unknown error") is reported as what it is: the connection closed.
+QString replyErrorMessage(int errorCode, const QString &errorString);
+
+// The certificate authorities a till names through OpenSSL's own variables SSL_CERT_FILE (one
+// PEM file) and SSL_CERT_DIR (folders separated by ':'). Empty when neither names a readable
+// certificate: the library then trusts what Qt finds in the system's store.
+QList<QSslCertificate> trustStoreCertificates(const QString &certFile, const QString &certDir);
+
+// The log text for an answer that only points elsewhere (HTTP 3xx), for support to see where
+// the server sent the till; empty for any other status. Redirects are not followed.
+QString redirectLogText(int httpStatus, const QByteArray &location);
 
 }

@@ -1,10 +1,14 @@
 #include "gateway/waitthread.h"
 
+#include <cstring>
+
 #include <QEventLoop>
+#include <QIODevice>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslConfiguration>
 #include <QTimer>
 #include <QUrl>
 
@@ -19,6 +23,39 @@ QString utf8UpToNul(const QByteArray &bytes)
     const int nul = bytes.indexOf('\0');
     return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
 }
+
+// The request body as a device that cannot be rewound. Qt's HTTP layer silently posts a request
+// again when the server closes the connection before answering; a consumption or cancellation
+// posted twice may be applied twice. A body that cannot be read a second time makes Qt give up
+// with an error instead.
+class OneShotBody : public QIODevice
+{
+public:
+    explicit OneShotBody(const QByteArray &bytes, QObject *parent = nullptr)
+        : QIODevice(parent), m_bytes(bytes)
+    {
+        open(QIODevice::ReadOnly);
+    }
+
+    bool isSequential() const override { return true; }
+    bool reset() override { return false; }
+    qint64 size() const override { return m_bytes.size(); }
+    qint64 bytesAvailable() const override { return m_bytes.size() - m_position + QIODevice::bytesAvailable(); }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 count = qMin<qint64>(maxSize, m_bytes.size() - m_position);
+        std::memcpy(data, m_bytes.constData() + m_position, size_t(count));
+        m_position += count;
+        return count;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_position = 0;
+};
 }
 
 WaitThread::WaitThread(QObject *parent)
@@ -61,7 +98,23 @@ void WaitThread::run()
 
     QNetworkRequest request(QUrl(m_sRequestUrl, QUrl::TolerantMode));
     request.setHeader(QNetworkRequest::ContentTypeHeader, Gateway::contentTypeFor(m_sRequestUrl));
-    QNetworkReply *reply = manager->post(request, m_sBody.toUtf8());
+    if (request.url().scheme() == QLatin1String("https")) {
+        // Qt 5 reads only the built-in system folders; a till that names its trust store the
+        // way OpenSSL programs do would otherwise fail every handshake with its own CA.
+        const QList<QSslCertificate> trusted = Gateway::trustStoreCertificates(
+            qEnvironmentVariable("SSL_CERT_FILE"), qEnvironmentVariable("SSL_CERT_DIR"));
+        if (!trusted.isEmpty()) {
+            QSslConfiguration tls = request.sslConfiguration();
+            tls.setCaCertificates(trusted);
+            request.setSslConfiguration(tls);
+        }
+    }
+    const QByteArray bodyBytes = m_sBody.toUtf8();
+    // Qt sends this length itself for a byte array; a device needs it said.
+    request.setHeader(QNetworkRequest::ContentLengthHeader, bodyBytes.size());
+    request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+    auto *body = new OneShotBody(bodyBytes, manager);
+    QNetworkReply *reply = manager->post(request, body);
 
     QEventLoop loop;
     QTimer timer;
@@ -76,18 +129,23 @@ void WaitThread::run()
         if (reply->error() == QNetworkReply::NoError) {
             m_sReply = utf8UpToNul(reply->readAll());
             m_bSuccess = true;
+            // Not followed, and the empty body fails the caller's parse: say where it pointed.
+            const QString redirect = Gateway::redirectLogText(
+                reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->rawHeader("Location"));
+            if (!redirect.isEmpty())
+                m_LogWriter.WriteLog(kModule, QStringLiteral("重定向"), redirect);
         } else {
             // Every error, the protocol error 302 (an HTTP 400 answer among others) included,
             // is reported with its number; nothing is posted a second time.
             const int code = int(reply->error());
             const QString errorString = reply->errorString();
             reply->abort();
-            m_sError = Gateway::networkErrorMessage(code, errorString);
+            m_sError = Gateway::replyErrorMessage(code, errorString);
         }
     } else {
         reply->abort();
         m_sError = Gateway::timeoutMessage();
     }
-    // Deleted when the thread finishes; the reply goes with its manager.
+    // Deleted when the thread finishes; the reply and the body go with their manager.
     manager->deleteLater();
 }
