@@ -3,10 +3,17 @@
 #include "platform/hostbridge.h"
 
 namespace {
+// Filled while the library's static objects are being built: a namespace-scope QString in this
+// file might not be constructed yet at that moment, a function-local one always is.
+QString &unavailableReasonText()
+{
+    static QString text;
+    return text;
+}
+
 // QApplication keeps references to argc and argv for its whole life.
 int s_argc = 0;
 char *s_argv[] = {nullptr};
-QString s_unavailableReason;
 void *s_hook = nullptr;
 bool s_pinned = false;
 }
@@ -23,7 +30,7 @@ bool QMfcApp::EnsureApplication(void *module)
     // Without a display Qt would end the whole process, and with it the till.
     const std::string reason = HostBridge::displayUnavailableReason();
     if (!reason.empty()) {
-        s_unavailableReason = QString::fromStdString(reason);
+        unavailableReasonText() = QString::fromStdString(reason);
         return false;
     }
     s_hook = HostBridge::installMessageHook(&QMfcApp::deliverPostedEvents);
@@ -36,7 +43,7 @@ bool QMfcApp::EnsureApplication(void *module)
 
 QString QMfcApp::unavailableReason()
 {
-    return s_unavailableReason;
+    return unavailableReasonText();
 }
 
 bool QMfcApp::isPinned()

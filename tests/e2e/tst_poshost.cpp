@@ -12,6 +12,7 @@ private slots:
     void unsupportedTypesFail();
     void callLeavesTheStepsInTheLog();
     void missingConfigurationFailsWithoutClosingStep();
+    void noDisplayLeavesTheHostRunning();
 };
 
 namespace {
@@ -103,6 +104,24 @@ void tst_PosHost::missingConfigurationFailsWithoutClosingStep()
     QVERIFY(log.contains(QStringLiteral("位置：提示信息\n内容：数据库初始化失败：未设置数据库类型")));
     QVERIFY(log.contains(QStringLiteral("位置：传出参数，交易失败\n内容：未设置数据库类型")));
     QVERIFY(!log.contains(QStringLiteral("启动定时器")));
+}
+
+void tst_PosHost::noDisplayLeavesTheHostRunning()
+{
+    TillFolder till;
+    QVERIFY(till.isValid());
+    till.writeGen6Config(QStringLiteral("http://127.0.0.1:9"));
+    // Two calls: the host survives the first and gets the same clear answer again.
+    const TillFolder::HostRun run = till.runHost(
+        {doc("header-type0.xml"), doc("goods-empty.xml"), QStringLiteral("null"), QStringLiteral("null")},
+        {QStringLiteral("--repeat"), QStringLiteral("2")}, 60000,
+        {{QStringLiteral("QT_QPA_PLATFORM"), QString()}, {QStringLiteral("DISPLAY"), QString()},
+         {QStringLiteral("WAYLAND_DISPLAY"), QString()}});
+    QVERIFY2(run.finished, qPrintable(run.output));
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.output.count(QStringLiteral("p5  result code: 111111")), 2);
+    QCOMPARE(QString::fromUtf8(run.params.value(6)), QStringLiteral("动态库无法显示界面（没有可用的显示设备），请联系管理员处理"));
+    QVERIFY(till.logText().contains(QStringLiteral("内容：无法创建界面环境：no display")));
 }
 
 QTEST_GUILESS_MAIN(tst_PosHost)

@@ -39,7 +39,7 @@ void TillFolder::writeText(const QString &name, const QByteArray &content)
 }
 
 TillFolder::HostRun TillFolder::runHost(const QStringList &documents, const QStringList &extraArgs,
-                                        int timeoutMs) const
+                                        int timeoutMs, const QMap<QString, QString> &env) const
 {
     HostRun run;
     const QString outDir = workDir() + QStringLiteral("/out");
@@ -55,9 +55,15 @@ TillFolder::HostRun TillFolder::runHost(const QStringList &documents, const QStr
 
     QProcess process;
     process.setWorkingDirectory(workDir());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process.setProcessEnvironment(env);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (auto it = env.cbegin(); it != env.cend(); ++it) {
+        if (it.value().isEmpty())
+            environment.remove(it.key());
+        else
+            environment.insert(it.key(), it.value());
+    }
+    process.setProcessEnvironment(environment);
     process.start(filePath(QStringLiteral("pos-host")), args);
     run.finished = process.waitForFinished(timeoutMs);
     if (!run.finished) {

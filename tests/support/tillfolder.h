@@ -38,8 +38,9 @@ public:
     };
     // Runs pos-host from the till with the four documents (paths relative to the till or
     // absolute, "null" for a null pointer). UTF-8 documents are converted to GBK.
+    // env overrides the host's environment; an empty value removes the variable.
     HostRun runHost(const QStringList &documents, const QStringList &extraArgs = {},
-                    int timeoutMs = 60000) const;
+                    int timeoutMs = 60000, const QMap<QString, QString> &env = {}) const;
 
     // Today's daily log of the working directory ("" when there is none).
     QString logText() const;
