@@ -1,5 +1,7 @@
 #include "entry/resultdocuments.h"
 
+#include "support/amounts.h"
+
 #include <cmath>
 
 #include <QDomDocument>
@@ -9,19 +11,7 @@ namespace ResultDocuments {
 
 namespace {
 
-// Anything that is not a finite decimal number (empty, letters, "nan", "inf") counts as 0, so a
-// bad amount from the server can never turn the host's amount into "nan".
-double decimalValue(const QString &text)
-{
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    return ok && std::isfinite(value) ? value : 0.0;
-}
-
-QString twoDecimals(double value)
-{
-    return QString::number(value, 'f', 2);
-}
+using Amounts::twoDecimals;
 
 QDomDocument newDocument()
 {
@@ -56,7 +46,7 @@ DiscountCoupons discountCoupons(const QList<VipCouponDetail> &selected)
         if (coupon.apportionType != QLatin1String("1"))
             continue;
         codes.append(coupon.certiInfoCode);
-        coupons.sum += decimalValue(coupon.realCertiMe);
+        coupons.sum += Amounts::valueOf(coupon.realCertiMe);
     }
     coupons.codes = codes.join(QLatin1Char(';'));
     return coupons;
@@ -119,16 +109,16 @@ SuccessResult buildSuccessResult(const TranMainDetail &tranMain,
     double amount = 0.0;
     if (tranMain.txn_type == QLatin1String("SALE")) {
         for (const CouponPayDetail &pay : pays)
-            amount += decimalValue(pay.payTotal);
+            amount += Amounts::valueOf(pay.payTotal);
     } else {
-        amount = decimalValue(tranMain.tr_amt) / 100.0;
+        amount = Amounts::valueOf(tranMain.tr_amt) / 100.0;
     }
     result.amount = twoDecimals(amount * 100.0);
 
     const DiscountCoupons coupons = discountCoupons(selected);
     double lineSum = 0.0;
     for (const GoodDetail &good : goods)
-        lineSum += decimalValue(good.apportionAmount);
+        lineSum += Amounts::valueOf(good.apportionAmount);
     const double discountTotal = lineSum > 0 ? lineSum : coupons.sum;
 
     result.discountXml = discountDocument(goods, coupons.codes);

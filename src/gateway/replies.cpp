@@ -1,5 +1,7 @@
 #include "gateway/replies.h"
 
+#include "support/amounts.h"
+
 #include <cmath>
 
 #include <QJsonArray>
@@ -89,11 +91,7 @@ bool carriesShare(const QString &apportionAmount)
 {
     if (apportionAmount.isEmpty())
         return false;
-    bool ok = false;
-    double amount = apportionAmount.toDouble(&ok);
-    if (!ok || std::isnan(amount))
-        amount = 0;
-    const QString rounded = QString::number(amount, 'f', 2);
+    const QString rounded = Amounts::twoDecimals(Amounts::valueOf(apportionAmount));
     return rounded != QLatin1String("0.00") && rounded != QLatin1String("-0.00");
 }
 

@@ -1,5 +1,7 @@
 #include "gateway/requests.h"
 
+#include "support/amounts.h"
+
 #include <cmath>
 
 #include <QJsonArray>
@@ -8,18 +10,8 @@ namespace Gateway {
 
 namespace {
 
-// Amounts the host sends as text; anything unreadable counts as nothing.
-double amountOf(const QString &text)
-{
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    return ok && std::isfinite(value) ? value : 0.0;
-}
-
-QString twoDecimals(double value)
-{
-    return QString::number(value, 'f', 2);
-}
+using Amounts::twoDecimals;
+using Amounts::valueOf;
 
 QJsonObject goodsLineObject(const GoodDetail &good, const PluIndex &pluIndex)
 {
@@ -244,8 +236,8 @@ RefundPlan planRefund(const TranMainDetail &tranMain, const QList<TranPayDetail>
     // Coupons go back only with the whole bill: the original payments must add up to the return.
     double paidTotal = 0;
     for (const TranPayDetail &pay : payR)
-        paidTotal += amountOf(pay.payTotal);
-    const double returnTotal = std::fabs(amountOf(tranMain.SsTotal));
+        paidTotal += valueOf(pay.payTotal);
+    const double returnTotal = std::fabs(valueOf(tranMain.SsTotal));
     if (twoDecimals(returnTotal) != twoDecimals(std::fabs(paidTotal))) {
         plan.log.append({QStringLiteral("1说明不是整单的全部退货"), twoDecimals(paidTotal)});
         plan.log.append({QStringLiteral("2说明不是整单的全部退货"), QString::number(returnTotal, 'g', 6)});
@@ -260,7 +252,7 @@ RefundPlan planRefund(const TranMainDetail &tranMain, const QList<TranPayDetail>
 
     QList<TranPayDetail> toRefund;
     for (const TranPayDetail &pay : payR) {
-        if (pay.payCode == tranMain.pay_code && amountOf(pay.payTotal) <= limit) {
+        if (pay.payCode == tranMain.pay_code && valueOf(pay.payTotal) <= limit) {
             plan.log.append({QStringLiteral("口碑券待退款券号："), pay.payNo});
             toRefund.append(pay);
         }
@@ -276,11 +268,11 @@ RefundPlan planRefund(const TranMainDetail &tranMain, const QList<TranPayDetail>
     // An earlier refund cancels one matching coupon payment; the host may round the amount
     // it stored, hence the tolerance.
     for (int i = 0; i < toRefund.size();) {
-        const double wanted = std::fabs(amountOf(toRefund.at(i).payTotal));
+        const double wanted = std::fabs(valueOf(toRefund.at(i).payTotal));
         int match = -1;
         for (int j = 0; j < refunded.size(); ++j) {
             if (refunded.at(j).payNo == toRefund.at(i).payNo
-                && std::fabs(wanted - std::fabs(amountOf(refunded.at(j).payTotal))) < 0.1) {
+                && std::fabs(wanted - std::fabs(valueOf(refunded.at(j).payTotal))) < 0.1) {
                 match = j;
                 break;
             }

@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+#include "support/amounts.h"
+
 namespace CouponRows {
 
 namespace {
@@ -9,10 +11,8 @@ constexpr const char *kAvailable = "1";
 constexpr const char *kNotAvailable = "0";
 constexpr const char *kShared = "1";
 
-QString twoDecimals(double value)
-{
-    return QString::number(value, 'f', 2);
-}
+using Amounts::twoDecimals;
+using Amounts::valueOf;
 }
 
 QString faceValueText(const VipCouponDetail &coupon)
@@ -112,14 +112,14 @@ int maxCountFrom(const QString &iniValue)
 
 QString notPayText(const QString &trAmtInHundredths)
 {
-    return twoDecimals(trAmtInHundredths.toDouble() / 100.0);
+    return twoDecimals(valueOf(trAmtInHundredths) / 100.0);
 }
 
 QString selectedAmountText(const QList<VipCouponDetail> &selected)
 {
     double sum = 0.0;
     for (const VipCouponDetail &coupon : selected)
-        sum += coupon.realCertiMe.toDouble();
+        sum += valueOf(coupon.realCertiMe);
     return twoDecimals(sum);
 }
 
