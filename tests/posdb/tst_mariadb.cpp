@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -72,7 +73,8 @@ public:
                                 QStringLiteral("--bind-address=127.0.0.1"), QStringLiteral("--user=root"),
                                 QStringLiteral("--skip-grant-tables"), QStringLiteral("--log-error=") + m_errorLog,
                                 QStringLiteral("--pid-file=") + m_dir.filePath(QStringLiteral("mysqld.pid")),
-                                QStringLiteral("--innodb-buffer-pool-size=16M")});
+                                QStringLiteral("--innodb-buffer-pool-size=16M"), QStringLiteral("--general-log=1"),
+                                QStringLiteral("--general-log-file=") + generalLogPath()});
         if (!m_server.waitForStarted(10000))
             return QStringLiteral("mariadbd did not start: ") + m_server.errorString();
 
@@ -111,6 +113,8 @@ public:
     }
 
     QString socket() const { return m_socket; }
+    // Every statement the server received, with the id of the connection that sent it.
+    QString generalLogPath() const { return m_dir.filePath(QStringLiteral("general.log")); }
     int port() const { return m_port; }
 
 private:
@@ -139,6 +143,7 @@ private slots:
     void mysqlConnectionReachesThePrivateServer();
     void namesAreSetToUtf8_data();
     void namesAreSetToUtf8();
+    void setNamesRunsOnTheConnectionItself();
     void openFailureCarriesTheServerText();
     void keyLookupsThroughTheController_data();
     void keyLookupsThroughTheController();
@@ -239,14 +244,6 @@ void tst_MariaDb::namesAreSetToUtf8()
     QFETCH(QString, value);
     const QString sql = QStringLiteral("SHOW VARIABLES LIKE '%1'").arg(variable);
 
-    // A plain Qt connection speaks utf8mb4: utf8mb3 on ours can only come from SET NAMES.
-    {
-        QSqlQuery plain(QSqlDatabase::database(kSetupConnection));
-        QVERIFY2(plain.exec(sql), qPrintable(plain.lastError().text()));
-        QVERIFY(plain.next());
-        QCOMPARE(plain.value(1).toString(), QStringLiteral("utf8mb4"));
-    }
-
     AppFolder app;
     writeTill(app, QStringLiteral("A01"), QStringLiteral("001"));
     PosDB db;
@@ -257,6 +254,27 @@ void tst_MariaDb::namesAreSetToUtf8()
     QVERIFY(query.next());
     QCOMPARE(query.value(0).toString(), variable);
     QCOMPARE(query.value(1).toString(), value);
+}
+
+void tst_MariaDb::setNamesRunsOnTheConnectionItself()
+{
+    AppFolder app;
+    writeTill(app, QStringLiteral("A01"), QStringLiteral("001"));
+    PosDB db;
+    QString message;
+    QVERIFY2(openPosDb(db, message), qPrintable(message));
+    QSqlQuery query;
+    QVERIFY2(db.openRecordset(QStringLiteral("SELECT CONNECTION_ID()"), query, message), qPrintable(message));
+    QVERIFY(query.next());
+    const QString id = query.value(0).toString();
+
+    // The server's log names the connection of every statement: the quoted statement must have
+    // come through this very connection, not through another client of the server.
+    QFile log(m_server.generalLogPath());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    const QRegularExpression ours(QStringLiteral("\\s%1\\s+Query\\s+SET NAMES 'utf8'\\n").arg(id));
+    QVERIFY2(text.contains(ours), qPrintable(text.right(2000)));
 }
 
 void tst_MariaDb::openFailureCarriesTheServerText()
