@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include "gateway/transport.h"
+
 namespace {
 const QString kModule = QStringLiteral("SCRM批量用券动态库");
 }
@@ -29,7 +31,7 @@ bool VipCouponCPU::SendRequest(const QString &path, const QString &body, QString
     overlay.close();
     if (success) {
         reply = m_WaitThread.replyText();
-        m_LogWriter.WriteLog(kModule, QStringLiteral("调用成功"), reply);
+        m_LogWriter.WriteLog(kModule, QStringLiteral("调用成功"), Gateway::replyForLog(reply));
         return true;
     }
     error = m_WaitThread.errorText();

@@ -50,6 +50,20 @@ QString replyErrorMessage(int errorCode, const QString &errorString)
     return networkErrorMessage(errorCode, errorString);
 }
 
+QString oversizeMessage()
+{
+    return networkErrorMessage(QNetworkReply::OperationCanceledError,
+                               QStringLiteral("应答超过 %1 MB，已中止接收").arg(kMaxReplyBytes / (1024 * 1024)));
+}
+
+QString replyForLog(const QString &reply)
+{
+    if (reply.size() <= kMaxLoggedReplyChars)
+        return reply;
+    return reply.left(kMaxLoggedReplyChars)
+        + QStringLiteral("……（应答共 %1 字符，日志只记录前 %2 字符）").arg(reply.size()).arg(kMaxLoggedReplyChars);
+}
+
 QList<QSslCertificate> trustStoreCertificates(const QString &certFile, const QString &certDir)
 {
     QList<QSslCertificate> certificates;

@@ -9,6 +9,12 @@
 namespace Gateway {
 
 constexpr int kDefaultTimeoutMs = 20000;
+// No SCRM answer comes near this; a larger one (a misconfigured address serving a download, a
+// runaway server) would hold the till far past its time-out while it is read, decoded and
+// logged, and could exhaust the host's memory.
+constexpr qint64 kMaxReplyBytes = 16 * 1024 * 1024;
+// The daily log keeps at most this much of one reply.
+constexpr int kMaxLoggedReplyChars = 1024 * 1024;
 
 // "Config/TimeOut" in seconds -> milliseconds. Missing, not an integer or negative: 20 s
 // (a negative value would otherwise start no timer and leave the till waiting forever).
@@ -25,6 +31,13 @@ QString networkErrorMessage(int errorCode, const QString &errorString);
 // connection before answering makes Qt want to post again, which the transport forbids; that
 // refusal (ContentReSendError, "Unknown error") is reported as what it is: the connection closed.
 QString replyErrorMessage(int errorCode, const QString &errorString);
+
+// The cashier's text for a reply refused for its size: the transport's network error with
+// Qt's number for the aborted reply (OperationCanceledError, 5).
+QString oversizeMessage();
+// The reply as the log keeps it: whole up to kMaxLoggedReplyChars, else that much and a note
+// of the full length.
+QString replyForLog(const QString &reply);
 
 // The certificate authorities a till names through OpenSSL's own variables SSL_CERT_FILE (one
 // PEM file) and SSL_CERT_DIR (folders separated by ':'). Empty when neither names a readable

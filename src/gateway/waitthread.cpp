@@ -118,13 +118,24 @@ void WaitThread::run()
 
     QEventLoop loop;
     QTimer timer;
+    bool oversize = false;
+    connect(reply, &QNetworkReply::downloadProgress, &loop, [&loop, &oversize](qint64 received, qint64 total) {
+        if (received > Gateway::kMaxReplyBytes || total > Gateway::kMaxReplyBytes) {
+            oversize = true;
+            loop.quit();
+        }
+    });
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit, Qt::UniqueConnection);
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit, Qt::UniqueConnection);
     connect(&timer, &QTimer::timeout, &timer, &QTimer::stop, Qt::UniqueConnection);
     timer.start(m_nTimeOut);
     loop.exec();
 
-    if (timer.isActive()) {
+    if (oversize) {
+        timer.stop();
+        reply->abort();
+        m_sError = Gateway::oversizeMessage();
+    } else if (timer.isActive()) {
         timer.stop();
         if (reply->error() == QNetworkReply::NoError) {
             m_sReply = utf8UpToNul(reply->readAll());

@@ -27,6 +27,7 @@ private slots:
     void twoCallsReuseOneThread();
     void badRequestIsNotPostedAgain();
     void hostLoopRunsWhileWaiting();
+    void largeReplyWholeButLogShortened();
 };
 
 namespace {
@@ -342,6 +343,27 @@ void tst_SendRequest::hostLoopRunsWhileWaiting()
         auto *overlay = qobject_cast<WaitWidget *>(widget);
         QVERIFY(!overlay || overlay == &cpu.m_WaitWidget);
     }
+}
+
+void tst_SendRequest::largeReplyWholeButLogShortened()
+{
+    SimProcess sim;
+    QVERIFY2(startSim(sim), qPrintable(sim.errorString()));
+    AppFolder app;
+    writeTill(app, sim.baseUrl(), QStringLiteral("5"));
+
+    VipCouponCPU cpu;
+    QString reply;
+    QString error;
+    QVERIFY2(cpu.SendRequest(QStringLiteral("/t/limit"), QStringLiteral("{}"), reply, error), qPrintable(error));
+    QCOMPARE(reply.size(), 16777216);
+    QCOMPARE(reply.right(8), QStringLiteral("abcdefgh"));
+
+    const QString log = app.logText();
+    const int at = log.indexOf(QStringLiteral("位置：调用成功\n内容：abcdefgh"));
+    QVERIFY(at >= 0);
+    QVERIFY(log.indexOf(QStringLiteral("……（应答共 16777216 字符，日志只记录前 1048576 字符）\n"), at) > at);
+    QVERIFY(log.size() < 2 * 1048576);
 }
 
 QTEST_MAIN(tst_SendRequest)

@@ -21,6 +21,8 @@ private slots:
     void replyErrorBecomesCashierText();
     void redirectLogText_data();
     void redirectLogText();
+    void replyForLog_data();
+    void replyForLog();
     void runLeavesOutcome_data();
     void runLeavesOutcome();
     void runClearsPreviousOutcome();
@@ -136,6 +138,25 @@ void tst_WaitThread::redirectLogText()
     QCOMPARE(Gateway::redirectLogText(status, location), text);
 }
 
+void tst_WaitThread::replyForLog_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QString>("logged");
+    const QString limit(1048576, QLatin1Char('x'));
+    QTest::newRow("short") << QStringLiteral("{\"code\":\"0\"}") << QStringLiteral("{\"code\":\"0\"}");
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("at the limit") << limit << limit;
+    QTest::newRow("one over") << limit + QLatin1Char('y')
+                              << limit + QStringLiteral("……（应答共 1048577 字符，日志只记录前 1048576 字符）");
+}
+
+void tst_WaitThread::replyForLog()
+{
+    QFETCH(QString, reply);
+    QFETCH(QString, logged);
+    QCOMPARE(Gateway::replyForLog(reply), logged);
+}
+
 void tst_WaitThread::runLeavesOutcome_data()
 {
     QTest::addColumn<QString>("path");
@@ -145,8 +166,11 @@ void tst_WaitThread::runLeavesOutcome_data()
     QTest::addColumn<QString>("error");
     QTest::addColumn<QString>("logged");    // a further log entry of the thread, or empty
 
-    QTest::newRow("fifty megabytes") << QStringLiteral("/t/huge") << true << 52428800 << QStringLiteral("abcdefghabcdefgh")
-                                     << QString() << QString();
+    const QString oversize = kNetworkError + QStringLiteral("5 应答超过 16 MB，已中止接收");
+    QTest::newRow("sixteen megabytes taken") << QStringLiteral("/t/limit") << true << 16777216
+                                             << QStringLiteral("abcdefghabcdefgh") << QString() << QString();
+    QTest::newRow("one byte more refused") << QStringLiteral("/t/over") << false << 0 << QString() << oversize << QString();
+    QTest::newRow("fifty megabytes refused") << QStringLiteral("/t/huge") << false << 0 << QString() << oversize << QString();
     QTest::newRow("trickled") << QStringLiteral("/t/trickle") << true << 28 << QStringLiteral("{\"code\":\"0\",\"trickled\":true}")
                               << QString() << QString();
     QTest::newRow("redirect") << QStringLiteral("/t/redirect") << true << 0 << QString() << QString()
