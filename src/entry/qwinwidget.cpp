@@ -24,8 +24,13 @@ QWinWidget::QWinWidget(HWND hParentWnd, QObject *parent, Qt::WindowFlags f)
     : QWidget(nullptr, f)
     , m_hParent(hParentWnd)
 {
-    if (parent)
+    if (parent && parent->isWidgetType()) {
         QObject::setParent(parent);
+    } else if (parent) {
+        // QWidget takes its QObject parent for a widget wherever it looks (parentWidget() is a
+        // plain cast), so another kind of owner cannot be the parent: it only owns the widget.
+        connect(parent, &QObject::destroyed, this, [this] { delete this; });
+    }
     init();
 }
 
