@@ -104,7 +104,7 @@ while kill -0 "$host" 2>/dev/null; do
 done
 wait "$host" && status=0 || status=$?
 host=
-echo "longrun: pos-host ended with exit status $status after $((SECONDS - started)) s"
+echo "longrun: pos-host ended with exit status $status after $((SECONDS - started)) s (1 is expected: the plan ends with a refusal)"
 
 python3 - "$out/host.out" "$here/plan.txt" "$here/expected" "$calls" <<'PY'
 import glob, os, re, sys
