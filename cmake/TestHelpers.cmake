@@ -3,7 +3,7 @@
 function(add_unit_test name)
     cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
     if(NOT ARG_TIMEOUT)
-        set(ARG_TIMEOUT 120)
+        set(ARG_TIMEOUT 300)
     endif()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE twcore testsupport Qt5::Test ${ARG_LIBS})
