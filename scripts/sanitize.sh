@@ -4,6 +4,8 @@
 #
 #   bash scripts/sanitize.sh            # the whole suite, benchmarks excluded
 #   bash scripts/sanitize.sh -R tst_x   # extra arguments go to ctest
+#   SANITIZE_TESTS="tst_replies tst_poshost" bash scripts/sanitize.sh
+#                                       # build and run only these tests (and what they load)
 #
 # pos-host, scrm-sim and the cashier robot are built in the same tree with the same flags, so
 # the end-to-end tests run an instrumented host that dlopen()s the instrumented plug-in; the
@@ -28,7 +30,14 @@ cmake -S . -B "$tree" \
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
     -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" \
     -DTW_BUILD_BENCH=OFF > "$tree.log" 2>&1 || { cat "$tree.log"; exit 1; }
-cmake --build "$tree" -j"$(nproc)" >> "$tree.log" 2>&1 || { tail -n 80 "$tree.log"; exit 1; }
+build_targets=()
+only=()
+if [ -n "${SANITIZE_TESTS:-}" ]; then
+    read -r -a build_targets <<< "$SANITIZE_TESTS"
+    only=(-R "^($(tr ' ' '|' <<< "$SANITIZE_TESTS"))\$")
+    build_targets=(--target "${build_targets[@]}")
+fi
+cmake --build "$tree" -j"$(nproc)" "${build_targets[@]}" >> "$tree.log" 2>&1 || { tail -n 80 "$tree.log"; exit 1; }
 echo "sanitize: build ok (log in build-asan.log)"
 
 rm -rf "$logs"
@@ -46,7 +55,7 @@ export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 skipped='^(tst_glibhost|tst_longrun)$'
 
 status=0
-(cd "$tree" && ctest --output-on-failure -LE bench -E "$skipped" -j2 --timeout 600 "$@") || status=$?
+(cd "$tree" && ctest --output-on-failure -LE bench -E "$skipped" -j2 --timeout 600 "${only[@]}" "$@") || status=$?
 
 shopt -s nullglob
 reports=("$logs"/*)
