@@ -82,8 +82,9 @@ void say(const QString &text)
 class CashierRobot : public QObject
 {
 public:
-    explicit CashierRobot(const RobotScript &script)
-        : m_steps(script.steps)
+    CashierRobot(const RobotScript &script, QObject *parent)
+        : QObject(parent)
+        , m_steps(script.steps)
     {
         QTimer::singleShot(kPauseMs, this, [this] { next(); });
     }
@@ -211,6 +212,6 @@ extern "C" __attribute__((visibility("default"))) int cashier_robot_start(const 
         say(QStringLiteral("script error: ") + script.error);
         return 0;
     }
-    new CashierRobot(script);   // lives as long as the application
+    new CashierRobot(script, QApplication::instance());   // goes with the application
     return 1;
 }
