@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The demo: builds everything, starts the SCRM simulator with a member's wallet, lays out a
-# till and runs a SALE paid with coupons through the sample host, then cancels that payment.
+# till and runs a SALE paid with coupons through the sample host, then a VOID (return) that
+# gives the first coupon back and a CANCEL of the rest of the coupon payment.
 # With a display the cashier works the real window; without one a scripted cashier does and
 # screenshots are written.
 set -euo pipefail
@@ -69,21 +70,42 @@ run_host() {
 sale="$root/samples/sale"
 run_host "SALE paid with coupons" "${cashier[@]}" "$sale/header.xml" "$sale/goods.xml" "$sale/pay.json" "$sale/udp2.json"
 
-# Cancel exactly the coupons the sale consumed: the host passes their codes in PayNo.
+# What the sale consumed, as the server recorded it: "code amount" per coupon.
 consumed=$(python3 - "$out/requests.jsonl" <<'PY'
 import json, sys
-codes = []
 for line in open(sys.argv[1], encoding="utf-8"):
     request = json.loads(line)
     if request.get("path") == "/posPortal/batchConsumeCerti" and request.get("signatureValid"):
-        codes += [c["certiCode"] for c in json.loads(request["fields"]["certiList"])]
-print(";".join(codes))
+        for coupon in json.loads(request["fields"]["certiList"]):
+            print(coupon["certiCode"], coupon["conSumeTotal"])
 PY
 )
-cancel="$out/cancel-header.xml"
-sed "s|<PayNo>[^<]*</PayNo>|<PayNo>${consumed}</PayNo>|" "$root/samples/cancel/header.xml" > "$cancel"
-run_host "CANCEL of that coupon payment (PayNo $consumed)" "$cancel" "$root/samples/cancel/goods.xml" \
-    "$root/samples/cancel/pay.json" "$root/samples/cancel/udp2.json"
+first_code=$(echo "$consumed" | sed -n '1s/ .*//p')
+first_amount=$(echo "$consumed" | sed -n '1s/.* //p')
+rest=$(echo "$consumed" | sed -n '2,$s/ .*//p' | paste -sd';')
+rest_cents=$(echo "$consumed" | sed -n '2,$s/.* //p' | python3 -c "import sys; print(round(sum(float(x) for x in sys.stdin.read().split()) * 100))")
+
+# A return of the sale gives the first coupon back (VOID: the host lists the sale's payment lines).
+if [ -n "$first_code" ]; then
+    cents=$(python3 -c "print(round(float('$first_amount') * 100))")
+    sed -e "s|<txn_type>[^<]*</txn_type>|<txn_type>VOID</txn_type>|" \
+        -e "s|<tr_amt>[^<]*</tr_amt>|<tr_amt>$cents</tr_amt>|" \
+        -e "s|<SsTotal>[^<]*</SsTotal>|<SsTotal>$first_amount</SsTotal>|" \
+        "$root/samples/void/header.xml" > "$out/void-header.xml"
+    sed -e "s|<TOTAL>[^<]*</TOTAL>|<TOTAL>$first_amount</TOTAL>|" \
+        -e "s|<PAYNO>[^<]*</PAYNO>|<PAYNO>$first_code</PAYNO>|" \
+        "$root/samples/void/pay.xml" > "$out/void-pay.xml"
+    run_host "VOID: the sale is returned, coupon $first_code ($first_amount) comes back" "$out/void-header.xml" \
+        "$root/samples/void/goods.xml" "$out/void-pay.xml" "$root/samples/void/udp2.json"
+fi
+
+# The cashier cancels the rest of the coupon payment: the host passes those codes in PayNo.
+if [ -n "$rest" ]; then
+    sed -e "s|<PayNo>[^<]*</PayNo>|<PayNo>${rest}</PayNo>|" -e "s|<tr_amt>[^<]*</tr_amt>|<tr_amt>${rest_cents}</tr_amt>|" \
+        "$root/samples/cancel/header.xml" > "$out/cancel-header.xml"
+    run_host "CANCEL of the rest of the coupon payment (PayNo $rest)" "$out/cancel-header.xml" \
+        "$root/samples/cancel/goods.xml" "$root/samples/cancel/pay.json" "$root/samples/cancel/udp2.json"
+fi
 
 echo
 echo "Daily log:        $(ls "$till"/work/LOG/PayLog*.txt)"
