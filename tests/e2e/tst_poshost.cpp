@@ -13,6 +13,8 @@ private slots:
     void callLeavesTheStepsInTheLog();
     void missingConfigurationFailsWithoutClosingStep();
     void noDisplayLeavesTheHostRunning();
+    void garbageConfigurationFailsCleanly_data();
+    void garbageConfigurationFailsCleanly();
 };
 
 namespace {
@@ -122,6 +124,51 @@ void tst_PosHost::noDisplayLeavesTheHostRunning()
     QCOMPARE(run.output.count(QStringLiteral("p5  result code: 111111")), 2);
     QCOMPARE(QString::fromUtf8(run.params.value(6)), QStringLiteral("动态库无法显示界面（没有可用的显示设备），请联系管理员处理"));
     QVERIFY(till.logText().contains(QStringLiteral("内容：无法创建界面环境：no display")));
+}
+
+void tst_PosHost::garbageConfigurationFailsCleanly_data()
+{
+    QTest::addColumn<QByteArray>("pluginIni");
+    QTest::addColumn<QByteArray>("hostIni");
+    QTest::addColumn<QByteArray>("database");
+    QTest::addColumn<QString>("message");
+    QByteArray binary;
+    for (int i = 0; i < 4096; ++i)
+        binary.append(char((i * 131 + 7) % 256));
+    const QByteArray gen6("[Config]\nSysType=GEN6\n");
+    const QByteArray sqlite("[DataBase]\nDbType=SQLITE\nDBName=pos.db\n");
+    // Without a readable system type the till is taken for one whose database is SQL Server.
+    QTest::newRow("binary plugin ini") << binary << sqlite << QByteArray() << QStringLiteral("数据库打开失败！");
+    QTest::newRow("binary host ini") << gen6 << binary << QByteArray() << QStringLiteral("未设置数据库类型");
+    QTest::newRow("database file is not a database") << gen6 << sqlite << binary << QStringLiteral("交易类型错误");
+    QTest::newRow("unterminated sections") << QByteArray("[Config\nSysType=GEN6\n[[[\n=\n") << sqlite << QByteArray()
+        << QStringLiteral("数据库打开失败！");
+}
+
+void tst_PosHost::garbageConfigurationFailsCleanly()
+{
+    QFETCH(QByteArray, pluginIni);
+    QFETCH(QByteArray, hostIni);
+    QFETCH(QByteArray, database);
+    QFETCH(QString, message);
+    TillFolder till;
+    QVERIFY(till.isValid());
+    till.writeText(QStringLiteral("TwCouponPay5.ini"), pluginIni);
+    till.writeText(QStringLiteral("config.ini"), hostIni);
+    till.writeText(QStringLiteral("GdPosCfg.ini"), hostIni);
+    if (!database.isEmpty())
+        till.writeText(QStringLiteral("pos.db"), database);
+    // Whatever the configuration holds, the call ends, and a message box is answered.
+    till.writeText(QStringLiteral("answer"), "wait 1500\nkey Return\nwait 1500\nkey Return\n");
+    const TillFolder::HostRun run = till.runHost(
+        {TestSupport::fixturePath(QStringLiteral("e2e/header-lowercase-sale.xml")), TestSupport::fixturePath(QStringLiteral("e2e/goods-empty.xml")),
+         QStringLiteral("null"), QStringLiteral("null")},
+        {QStringLiteral("--cashier"), till.filePath(QStringLiteral("answer"))});
+    QVERIFY2(run.finished, qPrintable(run.output));
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.params.value(5), QByteArray("111111"));
+    const QString text = QString::fromUtf8(run.params.value(6));
+    QVERIFY2(text.endsWith(message), qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(tst_PosHost)
