@@ -10,6 +10,14 @@ const QString kModule = QStringLiteral("SCRM批量用券动态库");
 
 bool VipCouponCPU::SendRequest(const QString &path, const QString &body, QString &reply, QString &error)
 {
+    // A request started from inside another one's wait (input that slipped past the overlay)
+    // would end the first request's thread while the server may be acting on it: refuse it.
+    if (m_WaitLoop.isRunning()) {
+        error = QStringLiteral("上一个接口请求仍在处理中，请稍候再试");
+        m_LogWriter.WriteLog(kModule, QObject::tr("异常"), error);
+        return false;
+    }
+
     WaitWidget overlay;
     overlay.SetWaitText(QObject::tr("请稍等，处理中..."));
     overlay.ShowWaiting();

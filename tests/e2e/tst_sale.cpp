@@ -156,7 +156,7 @@ void tst_Sale::tickTwoCouponsAndPay()
 
     // A tap ticks the first coupon; the keyboard moves down and ticks the second; F12 pays.
     const Outputs out = runSale(kSamples + QStringLiteral("/sale/header.xml"),
-                                QStringLiteral("wait 1500\ntapcell 0 1\nwait 1000\nkey Down\nkey Left\nwait 1000\nkey F12\n"));
+                                QStringLiteral("await coupons\ntapcell 0 1\nawait dialog\nkey Down\nkey Left\nawait dialog\nkey F12\n"));
     QVERIFY(!out.guardFired);
     QCOMPARE(out.params.value(5), QByteArray("000000"));
     QCOMPARE(out.params.value(7), QByteArray("1500.00"));
@@ -199,7 +199,7 @@ void tst_Sale::leavingTheDialogGivesClose()
     QVERIFY(startSim(sim));
     AppFolder app;
     prepareTill(app, sim.baseUrl());
-    const Outputs out = runSale(kSamples + QStringLiteral("/sale/header.xml"), QStringLiteral("wait 1500\nkey Escape\n"));
+    const Outputs out = runSale(kSamples + QStringLiteral("/sale/header.xml"), QStringLiteral("await coupons\nkey Escape\n"));
     QCOMPARE(out.params.value(5), QByteArray("111111"));
     QVERIFY(!out.guardFired);
     QCOMPARE(out.params.value(6), QByteArray("CLOSE"));
@@ -215,7 +215,7 @@ void tst_Sale::refusedConsumptionFailsTheCall()
     AppFolder app;
     prepareTill(app, sim.baseUrl());
     const Outputs out = runSale(kSamples + QStringLiteral("/sale/header.xml"),
-                                QStringLiteral("wait 1500\nkey Left\nwait 1000\ntap btnPay\n"));
+                                QStringLiteral("await coupons\nkey Left\nawait dialog\ntap btnPay\n"));
     QCOMPARE(out.params.value(5), QByteArray("111111"));
     QCOMPARE(QString::fromUtf8(out.params.value(6)), QStringLiteral("批量券核销接口返回失败券已被使用"));
     QVERIFY(app.logText().contains(QStringLiteral("位置：批量券核销接口返回错误\n内容：券已被使用")));
@@ -228,7 +228,7 @@ void tst_Sale::memberIsLookedUpFirst()
     AppFolder app;
     prepareTill(app, sim.baseUrl());
     const Outputs out = runSale(TestSupport::fixturePath(QStringLiteral("sale/header-vip-id-only.xml")),
-                                QStringLiteral("wait 1500\ntap bntExit\n"));
+                                QStringLiteral("await coupons\ntap bntExit\n"));
     QVERIFY(!out.guardFired);
     QCOMPARE(out.params.value(6), QByteArray("CLOSE"));
     const QList<QJsonObject> requests = sim.requests();
@@ -248,7 +248,7 @@ void tst_Sale::retryAnsweredYesQueriesAgain()
     prepareTill(app, sim.baseUrl());
     // Two failing re-queries, each answered "1" (retry); the third one works; then leave.
     const Outputs out = runSale(kSamples + QStringLiteral("/sale/header.xml"),
-                                QStringLiteral("wait 1500\nkey 1\nwait 1000\nkey 1\nwait 1500\nkey Escape\n"));
+                                QStringLiteral("wait 2500\nkey 1\nwait 2500\nkey 1\nawait coupons\nkey Escape\n"));
     QVERIFY(!out.guardFired);
     QCOMPARE(out.params.value(6), QByteArray("CLOSE"));
     const QString log = app.logText();
@@ -264,7 +264,7 @@ void tst_Sale::retryAnsweredNoEndsWithTheQueryMessage()
     QVERIFY(startSim(sim, QStringLiteral("requery-fails.json")));
     AppFolder app;
     prepareTill(app, sim.baseUrl());
-    const Outputs out = runSale(kSamples + QStringLiteral("/sale/header.xml"), QStringLiteral("wait 1500\nkey 0\n"));
+    const Outputs out = runSale(kSamples + QStringLiteral("/sale/header.xml"), QStringLiteral("wait 2500\nkey 0\n"));
     QCOMPARE(out.params.value(5), QByteArray("111111"));
     // The cashier chose to leave while the dialog was being filled: it never opens, and the
     // query's own message reaches the host, not "CLOSE".

@@ -7,12 +7,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QTableView>
 #include <QTimer>
+#include <QTest>
 #include <QWidget>
+#include <QWindow>
 
 #include "robotscript.h"
 
@@ -64,13 +64,19 @@ QTableView *couponTableOnTop()
     return table;
 }
 
-void postClick(QWidget *target, const QPoint &pos)
+// Input goes in through the window system, as a person's would: a window that a modal dialog
+// or the wait overlay blocks does not get it.
+void windowClick(QWidget *target, const QPoint &pos)
 {
-    const QPoint global = target->mapToGlobal(pos);
-    QApplication::postEvent(target, new QMouseEvent(QEvent::MouseButtonPress, pos, global, Qt::LeftButton,
-                                                    Qt::LeftButton, Qt::NoModifier));
-    QApplication::postEvent(target, new QMouseEvent(QEvent::MouseButtonRelease, pos, global, Qt::LeftButton,
-                                                    Qt::NoButton, Qt::NoModifier));
+    QWidget *top = target->window();
+    if (QWindow *window = top->windowHandle())
+        QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, target->mapTo(top, pos));
+}
+
+void windowKey(QWidget *top, int key)
+{
+    if (QWindow *window = top->windowHandle())
+        QTest::keyClick(window, Qt::Key(key));
 }
 
 void say(const QString &text)
@@ -141,8 +147,7 @@ private:
                 say(QStringLiteral("no window for a key"));
                 break;
             }
-            QApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, step.number, Qt::NoModifier));
-            QApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, step.number, Qt::NoModifier));
+            windowKey(target, step.number);
             break;
         }
         case RobotStep::Kind::Tap: {
@@ -151,7 +156,7 @@ private:
                 say(QStringLiteral("no visible button ") + step.text);
                 break;
             }
-            postClick(button, button->rect().center());
+            windowClick(button, button->rect().center());
             break;
         }
         case RobotStep::Kind::TapCell: {
@@ -162,7 +167,7 @@ private:
             }
             const QModelIndex index = table->model()->index(step.number, step.column);
             table->scrollTo(index);
-            postClick(table->viewport(), table->visualRect(index).center());
+            windowClick(table->viewport(), table->visualRect(index).center());
             break;
         }
         case RobotStep::Kind::Grab: {
