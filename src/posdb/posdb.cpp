@@ -591,36 +591,26 @@ bool PosDB::getFieldValue(int handle, const QStringList &fields, const QString &
 bool PosDB::insertRecord(const QString &table, const QStringList &fields, const QString &format,
                          const QVariantList &values, QString &message)
 {
-    if (!m_pDb) {
-        message = kNotCreated;
-        return false;
-    }
-    const QString sql = PosDb::insertSql(table, fields);
-    message = PosDb::traceText(QStringLiteral("insertRecord"), sql);
-    return PosDb::runGuarded(message, [&] {
-        if (!isOpen()) {
-            message += kNotOpened;
-            return false;
-        }
-        QVariantList converted;
-        if (fields.size() != values.size()
-            || !PosDb::convertByFormat(format, values, converted)) {
-            message += kCountMismatch;
-            return false;
-        }
-        return runBound(sql, fields, converted, message);
-    });
+    return runFormatted(QStringLiteral("insertRecord"), PosDb::insertSql(table, fields), fields, format,
+                        values, message);
 }
 
 bool PosDB::updateRecord(const QString &table, const QStringList &fields, const QString &format,
                          const QVariantList &values, QString &message, const QString &condition)
 {
+    return runFormatted(QStringLiteral("updateRecord"), PosDb::updateSql(table, fields, condition), fields,
+                        format, values, message);
+}
+
+// Insert and update share everything but their statement: trace, checks, conversion, binding.
+bool PosDB::runFormatted(const QString &operation, const QString &sql, const QStringList &fields,
+                         const QString &format, const QVariantList &values, QString &message)
+{
     if (!m_pDb) {
         message = kNotCreated;
         return false;
     }
-    const QString sql = PosDb::updateSql(table, fields, condition);
-    message = PosDb::traceText(QStringLiteral("updateRecord"), sql);
+    message = PosDb::traceText(operation, sql);
     return PosDb::runGuarded(message, [&] {
         if (!isOpen()) {
             message += kNotOpened;

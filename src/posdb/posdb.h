@@ -107,6 +107,8 @@ private:
     bool openConnection(QString &message);
     bool runBound(const QString &sql, const QStringList &names, const QVariantList &values,
                   QString &message);
+    bool runFormatted(const QString &operation, const QString &sql, const QStringList &fields,
+                      const QString &format, const QVariantList &values, QString &message);
     void dropConnection();
 
     std::map<int, std::unique_ptr<QSqlQuery>> m_Recordsets;
