@@ -20,6 +20,7 @@
 #include "ui/delegatepaint.h"
 #include "ui/messagewidget.h"
 #include "ui/rowcolordelegate.h"
+#include "ui/rowdelegates.h"
 #include "ui/standarddelegate.h"
 
 namespace {
@@ -111,6 +112,8 @@ void VipCouponWidget::SetupTable()
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->horizontalHeader()->setFixedHeight(kHeaderHeight);
     table->verticalScrollBar()->setStyleSheet(QString::fromLatin1(kScrollBarStyle));
+    m_pRowDelegates = new RowDelegates(table);
+    table->setItemDelegate(m_pRowDelegates);
 }
 
 void VipCouponWidget::SetColumnWidths()
@@ -158,11 +161,14 @@ void VipCouponWidget::FillCouponTable()
     ReleaseRowDelegates();
     m_pModel->setRowCount(0);
     m_pModel->setRowCount(m_CouponDetails.size());
+    m_pRowDelegates->setRowCount(m_pModel->rowCount());
     for (int row = 0; row < m_CouponDetails.size(); ++row) {
         const VipCouponDetail &coupon = m_CouponDetails.at(row);
         const QStringList cells = CouponRows::rowCells(coupon, row);
+        // setData lets the model create the empty cell's item quietly; setItem would announce a
+        // layout change per cell, and the view and header answer each by walking every row.
         for (int column = 0; column < cells.size(); ++column)
-            m_pModel->setItem(row, column, new QStandardItem(cells.at(column)));
+            m_pModel->setData(m_pModel->index(row, column), cells.at(column), Qt::DisplayRole);
         if (CouponRows::initialLook(coupon) == CouponRows::RowLook::Unusable)
             SetRowColored(row, DelegatePaint::unusableRowColor());
         else
@@ -429,19 +435,12 @@ void VipCouponWidget::SetRowColored(int row, const QColor &color)
 
 void VipCouponWidget::SetRowDelegate(int row, QAbstractItemDelegate *delegate)
 {
-    QAbstractItemDelegate *previous = ui->tableView->itemDelegateForRow(row);
-    ui->tableView->setItemDelegateForRow(row, delegate);
-    // Later, not now: a tap reaches us from inside the view's own mouse handling, which may
-    // still be talking to the row's old delegate when we return.
-    if (previous && previous != delegate)
-        previous->deleteLater();
-    if (delegate)
-        m_nDelegateRows = qMax(m_nDelegateRows, row + 1);
+    // The router frees the replaced delegate later, not now: a tap reaches us from inside the
+    // view's own mouse handling, which may still be talking to the row's old delegate.
+    m_pRowDelegates->setDelegateForRow(row, delegate);
 }
 
 void VipCouponWidget::ReleaseRowDelegates()
 {
-    for (int row = 0; row < m_nDelegateRows; ++row)
-        SetRowDelegate(row, nullptr);
-    m_nDelegateRows = 0;
+    m_pRowDelegates->setRowCount(0);
 }

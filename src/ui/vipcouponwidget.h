@@ -13,6 +13,7 @@ namespace Ui { class VipCouponWidget; }
 class QAbstractItemDelegate;
 class QColor;
 class QStandardItemModel;
+class RowDelegates;
 class MessageWidget;
 class CoupMsgWidget;
 class VipCouponCPU;
@@ -99,5 +100,5 @@ private:
     std::unique_ptr<CoupMsgWidget> m_pCoupMsg;       // created on first use
     int m_nScreenWidth = 0;
     int m_nMaxCount = 0;                             // 0: no limit
-    int m_nDelegateRows = 0;                         // rows that hold a delegate of ours
+    RowDelegates *m_pRowDelegates = nullptr;         // the table's only delegate, its child
 };

@@ -1,7 +1,10 @@
+#include <QCoreApplication>
 #include <QFile>
 #include <QHeaderView>
 #include <QImage>
+#include <QItemDelegate>
 #include <QPen>
+#include <QPointer>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTest>
@@ -9,6 +12,7 @@
 #include "support/resources.h"
 #include "ui/delegatepaint.h"
 #include "ui/rowcolordelegate.h"
+#include "ui/rowdelegates.h"
 #include "ui/standarddelegate.h"
 
 using DelegatePaint::Picture;
@@ -19,11 +23,13 @@ namespace {
 
 enum Row { SelectedPlain, Ticked, Plain, Unusable, RowCount };
 
-// A table like the coupon dialog's: eight columns, one delegate per row, row 0 selected.
+// A table like the coupon dialog's: eight columns, one delegate per row behind the router,
+// row 0 selected.
 struct PaintedTable
 {
     QStandardItemModel model{RowCount, 8};
     QTableView view;
+    RowDelegates *rows = new RowDelegates(&view);
 
     PaintedTable()
     {
@@ -41,10 +47,11 @@ struct PaintedTable
         view.horizontalHeader()->setDefaultSectionSize(90);
         view.setSelectionBehavior(QAbstractItemView::SelectRows);
         view.setSelectionMode(QAbstractItemView::SingleSelection);
-        view.setItemDelegateForRow(SelectedPlain, new StandardDelegate(&view, 0, 7));
-        view.setItemDelegateForRow(Ticked, new RowColorDelegate(&view, 0, 7, DelegatePaint::tickedRowColor()));
-        view.setItemDelegateForRow(Plain, new StandardDelegate(&view, 0, 7));
-        view.setItemDelegateForRow(Unusable, new RowColorDelegate(&view, 0, 7, DelegatePaint::unusableRowColor()));
+        view.setItemDelegate(rows);
+        rows->setDelegateForRow(SelectedPlain, new StandardDelegate(&view, 0, 7));
+        rows->setDelegateForRow(Ticked, new RowColorDelegate(&view, 0, 7, DelegatePaint::tickedRowColor()));
+        rows->setDelegateForRow(Plain, new StandardDelegate(&view, 0, 7));
+        rows->setDelegateForRow(Unusable, new RowColorDelegate(&view, 0, 7, DelegatePaint::unusableRowColor()));
         view.resize(800, 300);
         view.show();
         view.selectRow(SelectedPlain);
@@ -108,6 +115,10 @@ private slots:
     void tickPictureDrawnOnlyForTickStates();
     void colouredRowKeepsColourWhenSelected();
     void textIsDrawn();
+    void replacedRowDelegateIsFreedLater();
+    void rowsPastTheCountGiveUpTheirDelegates();
+    void rowWithoutDelegateFallsBack();
+    void newLookIsDrawn();
 };
 
 void tst_Delegates::initTestCase()
@@ -276,6 +287,73 @@ void tst_Delegates::textIsDrawn()
     // The code column carries text on the grey row; the empty column next to it does not.
     QVERIFY(pixelsOtherThan(image, table.cell(Unusable, 2), QColor("#dee2ed").rgb()) > 0);
     QCOMPARE(pixelsOtherThan(image, table.cell(Unusable, 3), QColor("#dee2ed").rgb()), 0);
+}
+
+void tst_Delegates::replacedRowDelegateIsFreedLater()
+{
+    QTableView view;
+    RowDelegates rows(&view);
+    QPointer<QAbstractItemDelegate> first = new StandardDelegate(&view, 0, 7);
+    rows.setDelegateForRow(2, first);
+    QCOMPARE(rows.rowCount(), 3);
+    QCOMPARE(first->parent(), &rows);
+    auto *second = new RowColorDelegate(&view, 0, 7, DelegatePaint::tickedRowColor());
+    rows.setDelegateForRow(2, second);
+    QCOMPARE(rows.delegateForRow(2), second);
+    // The view may still be inside the old delegate's handling: it must outlive the call.
+    QVERIFY(first);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!first);
+    QCOMPARE(rows.findChildren<QAbstractItemDelegate *>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
+}
+
+void tst_Delegates::rowsPastTheCountGiveUpTheirDelegates()
+{
+    QTableView view;
+    RowDelegates rows(&view);
+    QPointer<QAbstractItemDelegate> kept = new StandardDelegate(&view, 0, 7);
+    QPointer<QAbstractItemDelegate> dropped = new StandardDelegate(&view, 0, 7);
+    rows.setDelegateForRow(0, kept);
+    rows.setDelegateForRow(1, dropped);
+    rows.setRowCount(1);
+    QCOMPARE(rows.rowCount(), 1);
+    QCOMPARE(rows.delegateForRow(1), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(kept);
+    QVERIFY(!dropped);
+    rows.setRowCount(4);
+    QCOMPARE(rows.delegateForRow(0), kept.data());
+    QCOMPARE(rows.delegateForRow(3), nullptr);
+}
+
+void tst_Delegates::rowWithoutDelegateFallsBack()
+{
+    QStandardItemModel model(2, 2);
+    model.setItem(1, 1, new QStandardItem(QStringLiteral("满100减10元券")));
+    QTableView view;
+    view.setModel(&model);
+    RowDelegates rows(&view);
+    rows.setDelegateForRow(0, new StandardDelegate(&view, 0, 1));
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    QItemDelegate plain;
+    const QModelIndex index = model.index(1, 1);
+    QCOMPARE(rows.sizeHint(option, index), plain.sizeHint(option, index));
+    QCOMPARE(rows.createEditor(&view, option, index), nullptr);
+    QCOMPARE(rows.createEditor(&view, option, model.index(0, 0)), nullptr);
+}
+
+void tst_Delegates::newLookIsDrawn()
+{
+    PaintedTable table;
+    QVERIFY(QTest::qWaitForWindowExposed(&table.view));
+    table.rows->setDelegateForRow(Unusable, new RowColorDelegate(&table.view, 0, 7, DelegatePaint::tickedRowColor()));
+    table.rows->setDelegateForRow(Ticked, new StandardDelegate(&table.view, 0, 7));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    const QImage image = table.paint();
+    QCOMPARE(QColor(image.pixel(table.cell(Unusable, 3).center())).name(), QStringLiteral("#c2e4ff"));
+    QCOMPARE(QColor(image.pixel(pointOf(table.cell(Ticked, 3), "top"))).name(),
+             QStringLiteral("#ededed"));
 }
 
 QTEST_MAIN(tst_Delegates)

@@ -21,6 +21,7 @@
 #include "ui/coupmsgwidget.h"
 #include "ui/messagewidget.h"
 #include "ui/rowcolordelegate.h"
+#include "ui/rowdelegates.h"
 #include "ui/standarddelegate.h"
 #include "ui/vipcouponwidget.h"
 
@@ -113,6 +114,9 @@ private:
     void answerRequeries(VipCouponWidget &dialog);
     void writeMaxCount(const QString &value);
     QTableView *table(VipCouponWidget &dialog);
+    // The table's only delegate, and the delegate it gives a row.
+    RowDelegates *router(VipCouponWidget &dialog);
+    QAbstractItemDelegate *rowDelegate(VipCouponWidget &dialog, int row);
     QString cell(VipCouponWidget &dialog, int row, int column);
     void tap(VipCouponWidget &dialog, int row, int column);
     QString logText();
@@ -171,6 +175,21 @@ void tst_VipCouponWidget::answerRequeries(VipCouponWidget &dialog)
 QTableView *tst_VipCouponWidget::table(VipCouponWidget &dialog)
 {
     return dialog.findChild<QTableView *>(QStringLiteral("tableView"));
+}
+
+RowDelegates *tst_VipCouponWidget::router(VipCouponWidget &dialog)
+{
+    return qobject_cast<RowDelegates *>(table(dialog)->itemDelegate());
+}
+
+QAbstractItemDelegate *tst_VipCouponWidget::rowDelegate(VipCouponWidget &dialog, int row)
+{
+    // A delegate the view holds for the row itself would bypass the router and bring back the
+    // view's per-row bookkeeping.
+    if (table(dialog)->itemDelegateForRow(row))
+        return nullptr;
+    RowDelegates *rows = router(dialog);
+    return rows ? rows->delegateForRow(row) : nullptr;
 }
 
 QString tst_VipCouponWidget::cell(VipCouponWidget &dialog, int row, int column)
@@ -426,7 +445,7 @@ void tst_VipCouponWidget::unusableRowCannotBeTicked()
     runDialog(dialog, {makeCoupon("A"), makeCoupon("B", "0")}, [&] {
         tap(dialog, 1, 1);
         tick = cell(dialog, 1, 1);
-        auto *delegate = dynamic_cast<RowColorDelegate *>(table(dialog)->itemDelegateForRow(1));
+        auto *delegate = dynamic_cast<RowColorDelegate *>(rowDelegate(dialog, 1));
         grey = delegate && delegate->color() == QColor(QStringLiteral("#DEE2ED"));
         dialog.done(0);
     });
@@ -447,10 +466,10 @@ void tst_VipCouponWidget::untickRemovesAndRequeries()
     QString tickedLook, untickedLook;
     runDialog(dialog, {makeCoupon("A"), makeCoupon("B")}, [&] {
         tap(dialog, 0, 1);
-        auto *ticked = dynamic_cast<RowColorDelegate *>(table(dialog)->itemDelegateForRow(0));
+        auto *ticked = dynamic_cast<RowColorDelegate *>(rowDelegate(dialog, 0));
         tickedLook = ticked ? ticked->color().name() : QString();
         tap(dialog, 0, 1);
-        untickedLook = qobject_cast<StandardDelegate *>(table(dialog)->itemDelegateForRow(0))
+        untickedLook = qobject_cast<StandardDelegate *>(rowDelegate(dialog, 0))
                 ? QStringLiteral("standard") : QString();
         dialog.done(0);
     });
@@ -489,9 +508,9 @@ void tst_VipCouponWidget::refreshTurnsRowsUsableAndUnusable()
             remarks << cell(dialog, row, 7);
         }
         pay = dialog.findChild<QLabel *>(QStringLiteral("txtPay"))->text();
-        auto *b = dynamic_cast<RowColorDelegate *>(table(dialog)->itemDelegateForRow(1));
+        auto *b = dynamic_cast<RowColorDelegate *>(rowDelegate(dialog, 1));
         bGrey = b && b->color() == QColor(QStringLiteral("#DEE2ED"));
-        cPlain = qobject_cast<StandardDelegate *>(table(dialog)->itemDelegateForRow(2)) != nullptr;
+        cPlain = qobject_cast<StandardDelegate *>(rowDelegate(dialog, 2)) != nullptr;
         dialog.done(0);
     });
     QVERIFY(!m_guardFired);
@@ -721,12 +740,21 @@ void tst_VipCouponWidget::rowDelegatesDoNotPileUp()
 {
     VipCouponWidget dialog;
     answerRequeries(dialog);
-    int afterFill = -1, afterToggles = -1;
+    int afterFill = -1, afterToggles = -1, viewAfterToggles = -1;
     QString lastTick;
+    bool routed = false;
+    // Only the row delegates are the router's children, so a replaced one that is never freed
+    // shows up in this count.
+    auto live = [this, &dialog] {
+        RowDelegates *rows = router(dialog);
+        return rows ? rows->findChildren<QAbstractItemDelegate *>(QString(),
+                                                                  Qt::FindDirectChildrenOnly).size()
+                    : -1;
+    };
     runDialog(dialog, {makeCoupon("A"), makeCoupon("B"), makeCoupon("C", "0")}, [&] {
         QTableView *view = table(dialog);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        afterFill = view->findChildren<QItemDelegate *>().size();
+        afterFill = live();
         dialog.SlotTableViewClicked(view->model()->index(0, 0));
         for (int i = 0; i < 10000; ++i) {
             dialog.ToggleCurrentCoupon();
@@ -734,13 +762,18 @@ void tst_VipCouponWidget::rowDelegatesDoNotPileUp()
                 QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
         lastTick = cell(dialog, 0, 1);
-        afterToggles = view->findChildren<QItemDelegate *>().size();
+        afterToggles = live();
+        viewAfterToggles = view->findChildren<QItemDelegate *>().size();
+        routed = router(dialog) && router(dialog)->rowCount() == 3
+                && rowDelegate(dialog, 0) && rowDelegate(dialog, 1) && rowDelegate(dialog, 2);
         dialog.done(0);
     });
     QVERIFY(!m_guardFired);
     QCOMPARE(lastTick, QStringLiteral("0"));   // an even number of toggles
     QCOMPARE(afterFill, 3);                    // one per row
     QCOMPARE(afterToggles, 3);
+    QCOMPARE(viewAfterToggles, 3);             // none parked elsewhere under the view
+    QVERIFY(routed);
 }
 
 void tst_VipCouponWidget::promotionFlagsAreLogged_data()
