@@ -219,18 +219,28 @@ void PosDB::setConnectOptions(const QString &options)
         m_pDb->setConnectOptions(options);
 }
 
-bool PosDB::openRecordset(const QString &sql, QSqlQuery &result, QString &message)
+// The prelude every traced statement shares: no connection object, the trace, a closed
+// connection; the body runs only on an open connection, guarded against exceptions.
+template <typename Body>
+bool PosDB::traced(const QString &operation, const QString &statement, QString &message, Body body)
 {
     if (!m_pDb) {
         message = kNotCreated;
         return false;
     }
-    message = PosDb::traceText(QStringLiteral("openRecordset"), sql);
+    message = PosDb::traceText(operation, statement);
     return PosDb::runGuarded(message, [&] {
         if (!isOpen()) {
             message += kNotOpened;
             return false;
         }
+        return body();
+    });
+}
+
+bool PosDB::openRecordset(const QString &sql, QSqlQuery &result, QString &message)
+{
+    return traced(QStringLiteral("openRecordset"), sql, message, [&] {
         QSqlQuery query(*m_pDb);
         query.clear();
         const bool ok = query.exec(sql);
@@ -244,16 +254,7 @@ bool PosDB::openRecordset(const QString &sql, QSqlQuery &result, QString &messag
 bool PosDB::openRecordset(const QString &sql, const QVariantList &bindValues, QSqlQuery &result,
                           QString &message, const QString &traceSql)
 {
-    if (!m_pDb) {
-        message = kNotCreated;
-        return false;
-    }
-    message = PosDb::traceText(QStringLiteral("openRecordset"), traceSql);
-    return PosDb::runGuarded(message, [&] {
-        if (!isOpen()) {
-            message += kNotOpened;
-            return false;
-        }
+    return traced(QStringLiteral("openRecordset"), traceSql, message, [&] {
         QSqlQuery query(*m_pDb);
         query.clear();
         bool ok = query.prepare(sql);
@@ -271,16 +272,7 @@ bool PosDB::openRecordset(const QString &sql, const QVariantList &bindValues, QS
 
 bool PosDB::excuteSQL(const QString &sql, QString &message)
 {
-    if (!m_pDb) {
-        message = kNotCreated;
-        return false;
-    }
-    message = PosDb::traceText(QStringLiteral("excuteSQL"), sql.left(30));
-    return PosDb::runGuarded(message, [&] {
-        if (!isOpen()) {
-            message += kNotOpened;
-            return false;
-        }
+    return traced(QStringLiteral("excuteSQL"), sql.left(30), message, [&] {
         QSqlQuery query(*m_pDb);
         query.clear();
         if (!query.exec(sql)) {
@@ -293,16 +285,7 @@ bool PosDB::excuteSQL(const QString &sql, QString &message)
 
 bool PosDB::exexProc(const QString &name, QString &message)
 {
-    if (!m_pDb) {
-        message = kNotCreated;
-        return false;
-    }
-    message = PosDb::traceText(QStringLiteral("exexProc"), name);
-    return PosDb::runGuarded(message, [&] {
-        if (!isOpen()) {
-            message += kNotOpened;
-            return false;
-        }
+    return traced(QStringLiteral("exexProc"), name, message, [&] {
         QString sql;
         if (m_sActiveType == QLatin1String("SQLSERVER"))
             sql = QStringLiteral("exec ") + name + QLatin1Char(' ');
@@ -375,16 +358,7 @@ bool PosDB::exexProcWithArgs(const QString &name, QList<PosDb::ProcParam> &param
 bool PosDB::exexProcWithValues(const QString &name, const QString &format,
                                const QVariantList &values, QString &message)
 {
-    if (!m_pDb) {
-        message = kNotCreated;
-        return false;
-    }
-    message = PosDb::traceText(QStringLiteral("exexProcWithValues"), name);
-    return PosDb::runGuarded(message, [&] {
-        if (!isOpen()) {
-            message += kNotOpened;
-            return false;
-        }
+    return traced(QStringLiteral("exexProcWithValues"), name, message, [&] {
         QVariantList converted;
         if (name.trimmed().isEmpty() || !PosDb::convertByFormat(format, values, converted)) {
             message += kBadProcedure;
@@ -470,16 +444,7 @@ bool PosDB::activeRecordset(int handle, QSqlQuery *&query) const
 
 bool PosDB::openRecordset(int handle, const QString &sql, QString &message)
 {
-    if (!m_pDb) {
-        message = kNotCreated;
-        return false;
-    }
-    message = PosDb::traceText(QStringLiteral("openRecordset"), sql);
-    return PosDb::runGuarded(message, [&] {
-        if (!isOpen()) {
-            message += kNotOpened;
-            return false;
-        }
+    return traced(QStringLiteral("openRecordset"), sql, message, [&] {
         std::unique_ptr<QSqlQuery> &query = m_Recordsets[handle];
         if (!query)
             query = std::make_unique<QSqlQuery>(*m_pDb);
@@ -606,16 +571,7 @@ bool PosDB::updateRecord(const QString &table, const QStringList &fields, const 
 bool PosDB::runFormatted(const QString &operation, const QString &sql, const QStringList &fields,
                          const QString &format, const QVariantList &values, QString &message)
 {
-    if (!m_pDb) {
-        message = kNotCreated;
-        return false;
-    }
-    message = PosDb::traceText(operation, sql);
-    return PosDb::runGuarded(message, [&] {
-        if (!isOpen()) {
-            message += kNotOpened;
-            return false;
-        }
+    return traced(operation, sql, message, [&] {
         QVariantList converted;
         if (fields.size() != values.size()
             || !PosDb::convertByFormat(format, values, converted)) {

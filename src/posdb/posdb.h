@@ -109,6 +109,8 @@ private:
                   QString &message);
     bool runFormatted(const QString &operation, const QString &sql, const QStringList &fields,
                       const QString &format, const QVariantList &values, QString &message);
+    template <typename Body>
+    bool traced(const QString &operation, const QString &statement, QString &message, Body body);
     void dropConnection();
 
     std::map<int, std::unique_ptr<QSqlQuery>> m_Recordsets;
