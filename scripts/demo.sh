@@ -7,6 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+. "$root/scripts/lib/till.sh"
 bash scripts/build.sh
 
 out="$root/demo-out"
@@ -18,37 +19,17 @@ mkdir -p "$out/till/work" "$out/screenshots"
     > "$out/scrm-sim.out" 2> "$out/scrm-sim.err" &
 sim=$!
 trap 'kill $sim 2>/dev/null || true' EXIT
-for _ in $(seq 1 100); do
-    grep -q '^PORT ' "$out/scrm-sim.out" 2>/dev/null && break
-    sleep 0.1
-done
-port=$(sed -n 's/^PORT //p' "$out/scrm-sim.out" | head -n 1)
+port=$(wait_for_sim_port "$out")
 [ -n "$port" ] || { echo "demo: the simulator did not start"; cat "$out/scrm-sim.err"; exit 1; }
 echo "SCRM simulator (wallet mode) on http://127.0.0.1:$port"
 
 # The till: host executable, our library, INI files and a SQLite POS database with GEN6 keys.
 till="$out/till"
-cp "$root/build/pos-host" "$root/build/libTwCouponPay5.so" "$root/build/libcashier-robot.so" "$till/"
-cat > "$till/TwCouponPay5.ini" <<INI
-[Config]
-Url=http://127.0.0.1:$port
-TimeOut=10
-SysType=GEN6
-DiscountCountMax=0
-INI
-cat > "$till/config.ini" <<INI
-[Config]
-OrgCode=A01
-PosNo=001
-[DataBase]
-DbType=SQLITE
-DBName=pos.db
-INI
+lay_out_gen6_till "$till" "$root/build" "$port" "$root"
 cat > "$till/TwVipCoupon5.ini" <<INI
 [Config]
 UiType=1
 INI
-sqlite3 "$till/pos.db" < "$root/samples/demo/keys-gen6.sql"
 
 cashier=()
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${CI:-}" ] && [ -z "${DEMO_SCRIPTED:-}" ]; then

@@ -12,6 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
+. "$root/scripts/lib/till.sh"
 here="$root/tools/longrun"
 build="${BUILD_DIR:-$root/build}"
 [[ "$build" = /* ]] || build="$root/$build"
@@ -35,31 +36,11 @@ cleanup() {
     kill "$sim" 2>/dev/null || true
 }
 trap cleanup EXIT
-for _ in $(seq 1 100); do
-    grep -q '^PORT ' "$out/scrm-sim.out" 2>/dev/null && break
-    sleep 0.1
-done
-port=$(sed -n 's/^PORT //p' "$out/scrm-sim.out" | head -n 1)
+port=$(wait_for_sim_port "$out")
 [ -n "$port" ] || { echo "longrun: the simulator did not start"; cat "$out/scrm-sim.err"; exit 1; }
 
 till="$out/till"
-cp "$build/pos-host" "$build/libTwCouponPay5.so" "$build/libcashier-robot.so" "$till/"
-cat > "$till/TwCouponPay5.ini" <<INI
-[Config]
-Url=http://127.0.0.1:$port
-TimeOut=10
-SysType=GEN6
-DiscountCountMax=0
-INI
-cat > "$till/config.ini" <<INI
-[Config]
-OrgCode=A01
-PosNo=001
-[DataBase]
-DbType=SQLITE
-DBName=pos.db
-INI
-sqlite3 "$till/pos.db" < "$root/samples/demo/keys-gen6.sql"
+lay_out_gen6_till "$till" "$build" "$port" "$root"
 
 # Start (after the first cycle), quarters, end.
 points=$(printf '%s\n' "$plan_lines" $((calls / 4)) $((calls / 2)) $((calls * 3 / 4)) "$calls" | sort -nu | tr '\n' ',')
