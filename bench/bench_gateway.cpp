@@ -75,7 +75,7 @@ void bench_Gateway::couponQueryRequest()
 {
     QFETCH(int, lines);
     Gateway::CouponQueryInput input;
-    input.mode = 1;
+    input.mode = Gateway::CouponListMode::Selection;
     input.tranMain = header();
     for (int i = 0; i < lines; ++i) {
         PluDetail plu;
@@ -165,9 +165,9 @@ void bench_Gateway::couponListReply()
 
     Gateway::CouponListReply parsed;
     QBENCHMARK {
-        parsed = Gateway::parseCouponListReply(1, reply, QStringLiteral("0"));
+        parsed = Gateway::parseCouponListReply(Gateway::CouponListMode::Selection, reply, QStringLiteral("0"));
     }
-    QVERIFY2(parsed.ok, qPrintable(parsed.error));
+    QVERIFY2(parsed.ok, qPrintable(parsed.message));
     QCOMPARE(parsed.coupons.size(), coupons);
 }
 

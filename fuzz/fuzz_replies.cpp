@@ -42,13 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString reply = QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
 
     const Gateway::VipInfoReply vip = Gateway::parseVipInfoReply(reply);
-    FUZZ_CHECK(vip.ok == vip.error.isEmpty());
+    FUZZ_CHECK(vip.ok == vip.message.isEmpty());
 
-    const Gateway::CouponListReply hidden = Gateway::parseCouponListReply(0, reply, QStringLiteral("0"));
+    const Gateway::CouponListReply hidden = Gateway::parseCouponListReply(Gateway::CouponListMode::Member, reply, QStringLiteral("0"));
     checkCouponList(hidden);
-    const Gateway::CouponListReply shown = Gateway::parseCouponListReply(0, reply, QStringLiteral("1"));
+    const Gateway::CouponListReply shown = Gateway::parseCouponListReply(Gateway::CouponListMode::Member, reply, QStringLiteral("1"));
     checkCouponList(shown);
-    const Gateway::CouponListReply selected = Gateway::parseCouponListReply(1, reply, QStringLiteral("0"));
+    const Gateway::CouponListReply selected = Gateway::parseCouponListReply(Gateway::CouponListMode::Selection, reply, QStringLiteral("0"));
     checkCouponList(selected);
     // Hiding unavailable coupons can only drop some; the follow-up list keeps them all.
     FUZZ_CHECK(hidden.ok == shown.ok && shown.ok == selected.ok);

@@ -17,9 +17,6 @@
 namespace Entry {
 
 namespace {
-
-const QString kModule = QStringLiteral("SCRM批量用券动态库");
-const QString kTitleModule = QStringLiteral("晟岚会员用券动态库");
 const QString kFailure = QStringLiteral("111111");
 const QString kSuccess = QStringLiteral("000000");
 
@@ -59,7 +56,7 @@ void writeFailure(LogWriter &log, const HostParameters &params, const QString &m
 {
     HostText::copyOut(params.at(5), kFailure);
     copyClipped(params.at(6), message, limit);
-    log.WriteLog(kTitleModule, QStringLiteral("传出参数，交易失败"), message);
+    log.WriteLog(LogModule::kTitle, QStringLiteral("传出参数，交易失败"), message);
 }
 
 void writeSuccess(LogWriter &log, const HostParameters &params, const VipCouponWidget &dialog, int limit)
@@ -69,7 +66,7 @@ void writeSuccess(LogWriter &log, const HostParameters &params, const VipCouponW
     if (!fits(result.discountXml, limit) || !fits(result.paymentXml, limit) || !fits(result.amount, limit)) {
         // The server has already done its part: keep the documents in the log for support.
         for (const LogLine &line : result.log)
-            log.WriteLog(kTitleModule, line.function, line.text);
+            log.WriteLog(LogModule::kTitle, line.function, line.text);
         writeFailure(log, params,
                      QStringLiteral("交易已在服务器完成，但传出参数超过约定的缓冲区大小（%1字节），请联系管理员处理").arg(limit),
                      limit);
@@ -85,7 +82,7 @@ void writeSuccess(LogWriter &log, const HostParameters &params, const VipCouponW
         HostText::copyOut(params.at(12), result.paymentXml);
     }
     for (const LogLine &line : result.log)
-        log.WriteLog(kTitleModule, line.function, line.text);
+        log.WriteLog(LogModule::kTitle, line.function, line.text);
 }
 
 void runFor(QEventLoop &loop, int milliseconds)
@@ -101,21 +98,21 @@ void runCall(LogWriter &log, const HostParameters &params)
     VipCouponCPU cpu;
     VipCouponWidget &dialog = cpu.m_VipCouponWidget;
 
-    log.WriteLog(kModule, QStringLiteral("TwCardTrans"), QStringLiteral("请稍等，调用动态库中"));
+    log.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"), QStringLiteral("请稍等，调用动态库中"));
     cpu.m_WaitWidget.SetWaitText(QObject::tr("请稍等，调用动态库中"));
     cpu.m_WaitWidget.ShowWaiting();
-    log.WriteLog(kModule, QStringLiteral("TwCardTrans"), QStringLiteral("PrepareToShow"));
+    log.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"), QStringLiteral("PrepareToShow"));
 
     // Lets the overlay paint and keeps the host's window responsive meanwhile.
     QEventLoop loop;
     runFor(loop, 600);
-    log.WriteLog(kModule, QStringLiteral("TwCardTrans"), QStringLiteral("等待框已开启"));
+    log.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"), QStringLiteral("等待框已开启"));
 
     static const char *const inputNames[4] = {"传入交易主参数", "传入商品参数", "传入支付参数", "传入Udp2参数"};
     QString documents[4];
     for (int i = 0; i < 4; ++i) {
         documents[i] = HostText::fromGbk(params.at(i + 1));
-        log.WriteLog(kTitleModule, QString::fromUtf8(inputNames[i]), documents[i]);
+        log.WriteLog(LogModule::kTitle, QString::fromUtf8(inputNames[i]), documents[i]);
     }
 
     QString message;
@@ -128,9 +125,9 @@ void runCall(LogWriter &log, const HostParameters &params)
     QString parseMessage;
     if (!cpu.ParseInputDocuments(documents[0], documents[1], documents[2], documents[3], parseMessage)) {
         dialog.m_sErrMsg = parseMessage;
-        log.WriteLog(kTitleModule, QStringLiteral("传入参数解析失败"), parseMessage);
+        log.WriteLog(LogModule::kTitle, QStringLiteral("传入参数解析失败"), parseMessage);
     } else {
-        log.WriteLog(kTitleModule, QStringLiteral("解析参数"), QStringLiteral("成功"));
+        log.WriteLog(LogModule::kTitle, QStringLiteral("解析参数"), QStringLiteral("成功"));
         const QString type = dialog.m_TranMain.txn_type;
         if (type == QLatin1String("SALE")) {
             QList<VipCouponDetail> coupons;
@@ -160,11 +157,11 @@ void runCall(LogWriter &log, const HostParameters &params)
 
     cpu.m_WaitWidget.SetWaitText(QObject::tr("请稍等，关闭动态库中"));
     cpu.m_WaitWidget.ShowWaiting();
-    log.WriteLog(kModule, QStringLiteral("TwCardTrans"), QStringLiteral("启动定时器"));
+    log.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"), QStringLiteral("启动定时器"));
     runFor(loop, 400);
-    log.WriteLog(kModule, QStringLiteral("TwCardTrans"), QStringLiteral("WaitDlg.close"));
+    log.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"), QStringLiteral("WaitDlg.close"));
     cpu.m_WaitWidget.close();
-    log.WriteLog(kModule, QStringLiteral("TwCardTrans"), QStringLiteral("WaitDlg.close End"));
+    log.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"), QStringLiteral("WaitDlg.close End"));
 }
 
 } // namespace
@@ -173,13 +170,13 @@ int cardTrans(LogWriter &libraryLog, const HostParameters &params)
 {
     if (!QCoreApplication::instance()) {
         const QString reason = QMfcApp::unavailableReason();
-        libraryLog.WriteLog(kModule, QStringLiteral("TwCardTrans"),
+        libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"),
                             QStringLiteral("无法创建界面环境：") + (reason.isEmpty() ? QStringLiteral("no Qt application") : reason));
         writeFailure(libraryLog, params, QStringLiteral("动态库无法显示界面（没有可用的显示设备），请联系管理员处理"));
         return 1;
     }
     if (s_callRunning) {
-        libraryLog.WriteLog(kModule, QStringLiteral("TwCardTrans"), QStringLiteral("上一笔调用尚未结束，拒绝重入"));
+        libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"), QStringLiteral("上一笔调用尚未结束，拒绝重入"));
         writeFailure(libraryLog, params, QStringLiteral("上一笔交易仍在处理中，请稍后再试"));
         return 1;
     }
@@ -187,10 +184,10 @@ int cardTrans(LogWriter &libraryLog, const HostParameters &params)
     try {
         runCall(libraryLog, params);
     } catch (const std::exception &e) {
-        libraryLog.WriteLog(kModule, QStringLiteral("异常"), QString::fromLocal8Bit(e.what()));
+        libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("异常"), QString::fromLocal8Bit(e.what()));
         writeFailure(libraryLog, params, QStringLiteral("动态库内部错误，请联系管理员处理"));
     } catch (...) {
-        libraryLog.WriteLog(kModule, QStringLiteral("异常"), QStringLiteral("未定义的异常"));
+        libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("异常"), QStringLiteral("未定义的异常"));
         writeFailure(libraryLog, params, QStringLiteral("动态库内部错误，请联系管理员处理"));
     }
     s_callRunning = false;

@@ -1,10 +1,9 @@
 // The library's export surface: the two C entry points and the load/unload lifetime.
 #include "entry/cardtrans.h"
 #include "entry/qmfcapp.h"
+#include "entry/twexport.h"
 #include "platform/hostbridge.h"
 #include "support/logwriter.h"
-
-#define TW_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
@@ -43,14 +42,14 @@ int cardTrans(char *p1, char *p2, char *p3, char *p4, char *p5, char *p6, char *
 
 } // namespace
 
-TW_EXPORT int TwCardTrans(char *p1, char *p2, char *p3, char *p4, char *p5, char *p6, char *p7,
-                          char *p8, char *p9, char *p10, char *p11, char *p12)
+TW_C_EXPORT int TW_CALL TwCardTrans(char *p1, char *p2, char *p3, char *p4, char *p5, char *p6, char *p7,
+                                          char *p8, char *p9, char *p10, char *p11, char *p12)
 {
     return cardTrans(p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11, p12);
 }
 
-TW_EXPORT int QTwCardTrans(char *p1, char *p2, char *p3, char *p4, char *p5, char *p6, char *p7,
-                           char *p8, char *p9, char *p10, char *p11, char *p12)
+TW_C_EXPORT int TW_CALL QTwCardTrans(char *p1, char *p2, char *p3, char *p4, char *p5, char *p6, char *p7,
+                                           char *p8, char *p9, char *p10, char *p11, char *p12)
 {
     return cardTrans(p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11, p12);
 }

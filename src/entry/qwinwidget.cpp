@@ -5,7 +5,6 @@
 #include <QFocusEvent>
 
 namespace {
-
 constexpr long kEmbeddedStyle = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
 
 HWND nativeHandle(WId id)

@@ -2,19 +2,14 @@
 
 #include <QWidget>
 
+#include "entry/twexport.h"
 #include "platform/hostbridge.h"
-
-#if defined(TW_BUILDING_PLUGIN)
-#define QWINWIDGET_EXPORT Q_DECL_EXPORT
-#else
-#define QWINWIDGET_EXPORT Q_DECL_IMPORT
-#endif
 
 // A Qt widget placed in a native host window. Its Qt top-level children (dialogs) behave as
 // the host's own: a modal one disables the host window while it is up, the keyboard focus
 // returns to the host when they close, and tabbing past the ends of the widget's focus chain
 // hands the focus back to the host window.
-class QWINWIDGET_EXPORT QWinWidget : public QWidget
+class TW_EXPORT QWinWidget : public QWidget
 {
     Q_OBJECT
 public:

@@ -5,11 +5,6 @@
 #include "records/inputdocuments.h"
 #include "support/appsettings.h"
 
-namespace {
-const QString kModule = QStringLiteral("SCRM批量用券动态库");
-const QString kTitleModule = QStringLiteral("晟岚会员用券动态库");
-}
-
 VipCouponCPU::VipCouponCPU()
     : QObject(nullptr)
 {
@@ -28,7 +23,7 @@ bool VipCouponCPU::Initialize(QString &message)
         ShowMessage(QStringLiteral("数据库初始化失败：") + message);
         return false;
     }
-    m_LogWriter.WriteLog(kModule, QStringLiteral("初始化"), QStringLiteral("数据库初始化成功"));
+    m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("初始化"), QStringLiteral("数据库初始化成功"));
 
     m_sSysType = AppSettings::readIni(AppSettings::kPluginIni, QStringLiteral("Config/SysType"));
     if (!m_sSysType.contains(QLatin1String("GEN5"))) {
@@ -91,7 +86,7 @@ int VipCouponCPU::AskQuestion(const QString &text)
 void VipCouponCPU::writeLines(const LogLines &lines)
 {
     for (const LogLine &line : lines)
-        m_LogWriter.WriteLog(kModule, line.function, line.text);
+        m_LogWriter.WriteLog(LogModule::kLibrary, line.function, line.text);
 }
 
 void VipCouponCPU::SlotVipCouponPay()
@@ -126,7 +121,7 @@ void VipCouponCPU::requery(const QString &logFunction)
     for (;;) {
         m_WaitWidget.ShowWaiting();
         m_WaitWidget.repaint();
-        m_LogWriter.WriteLog(QStringLiteral("晟岚会员用券动态库"), function, QStringLiteral("begin"));
+        m_LogWriter.WriteLog(LogModule::kTitle, function, QStringLiteral("begin"));
         QList<VipCouponDetail> coupons;
         QList<CouponPayDetail> pays;
         QList<GoodDetail> goods;

@@ -105,6 +105,46 @@ bool childObject(const QJsonObject &parent, const char *key, QJsonObject &child)
     return true;
 }
 
+// How one call words a reply that is not an accepted envelope.
+struct EnvelopeFailureTexts
+{
+    QString noAnswer;
+    QString notObject;
+    QString missingCode;
+    QString refused;              // followed by the server's "msg" when the reply has one
+    QString msgSeparator;         // between the two
+    QString refusedLogFunction;   // when set, a log line carries the server's "msg"
+    bool logWithoutMsg = false;   // ... even when the reply has none
+};
+
+// True when the envelope was accepted; otherwise the cashier's message (and the log line)
+// for the failure.
+bool acceptedEnvelope(const Envelope &envelope, const EnvelopeFailureTexts &texts,
+                      QString &message, LogLines &log)
+{
+    switch (envelope.state) {
+    case EnvelopeState::NoAnswer:
+        message = texts.noAnswer;
+        return false;
+    case EnvelopeState::NotObject:
+        message = texts.notObject;
+        return false;
+    case EnvelopeState::MissingCode:
+        message = texts.missingCode;
+        return false;
+    case EnvelopeState::Refused:
+        message = texts.refused;
+        if (envelope.hasMsg)
+            message += texts.msgSeparator + envelope.msg;
+        if (!texts.refusedLogFunction.isEmpty() && (envelope.hasMsg || texts.logWithoutMsg))
+            log.append({texts.refusedLogFunction, envelope.msg});
+        return false;
+    case EnvelopeState::Accepted:
+        break;
+    }
+    return true;
+}
+
 }
 
 QString jsonText(const QJsonValue &value)
@@ -150,39 +190,29 @@ Envelope readEnvelope(const QString &reply)
     return envelope;
 }
 
-CouponListReply parseCouponListReply(int mode, const QString &reply, const QString &vipCouponNoCanShowType)
+CouponListReply parseCouponListReply(CouponListMode mode, const QString &reply, const QString &vipCouponNoCanShowType)
 {
     CouponListReply result;
     const Envelope envelope = readEnvelope(reply);
-    switch (envelope.state) {
-    case EnvelopeState::NoAnswer:
-        result.error = QStringLiteral("接口异常，请检查接口配置是否正确或网络是否正常");
+    static const EnvelopeFailureTexts texts{
+        QStringLiteral("接口异常，请检查接口配置是否正确或网络是否正常"),
+        QStringLiteral("解析会员名下券接口返回，返回信息解析失败"),
+        QStringLiteral("解析会员名下券接口返回，缺少节点code"),
+        QString(), QString(), QStringLiteral("进行券查询接口解析失败，错误详情"), true};
+    if (!acceptedEnvelope(envelope, texts, result.message, result.log))
         return result;
-    case EnvelopeState::NotObject:
-        result.error = QStringLiteral("解析会员名下券接口返回，返回信息解析失败");
-        return result;
-    case EnvelopeState::MissingCode:
-        result.error = QStringLiteral("解析会员名下券接口返回，缺少节点code");
-        return result;
-    case EnvelopeState::Refused:
-        result.error = envelope.msg;
-        result.log.append({QStringLiteral("进行券查询接口解析失败，错误详情"), envelope.msg});
-        return result;
-    case EnvelopeState::Accepted:
-        break;
-    }
 
     QJsonObject meta, data;
     if (!childObject(envelope.root, "meta", meta)) {
-        result.error = QStringLiteral("解析会员名下券接口返回，缺少节点meta");
+        result.message = QStringLiteral("解析会员名下券接口返回，缺少节点meta");
         return result;
     }
     if (!childObject(meta, "data", data)) {
-        result.error = QStringLiteral("解析会员名下券接口返回，缺少节点data");
+        result.message = QStringLiteral("解析会员名下券接口返回，缺少节点data");
         return result;
     }
     if (!data.contains(QLatin1String("certiList"))) {
-        result.error = QStringLiteral("解析会员名下券接口返回，缺少节点certiList");
+        result.message = QStringLiteral("解析会员名下券接口返回，缺少节点certiList");
         return result;
     }
 
@@ -192,7 +222,7 @@ CouponListReply parseCouponListReply(int mode, const QString &reply, const QStri
 
     // The first list of a sale may hide what the member cannot use here; the follow-up lists
     // must keep them so the dialog can show why they went grey.
-    const bool hideUnavailable = mode == 0 && vipCouponNoCanShowType == QLatin1String("0");
+    const bool hideUnavailable = mode == CouponListMode::Member && vipCouponNoCanShowType == QLatin1String("0");
     QString unavailableCodes;
     result.coupons.reserve(certiList.size());
     for (const QJsonValue &entry : certiList) {
@@ -207,7 +237,7 @@ CouponListReply parseCouponListReply(int mode, const QString &reply, const QStri
     }
 
     result.log.append({QStringLiteral("certilist解析"),
-                       QStringLiteral("完成") + QString::number(mode) + QLatin1Char('-') + vipCouponNoCanShowType});
+                       QStringLiteral("完成") + QString::number(static_cast<int>(mode)) + QLatin1Char('-') + vipCouponNoCanShowType});
     result.log.append({QStringLiteral("获取会员名下券成功，券列表长度为："), QString::number(result.coupons.size())});
     result.log.append({QStringLiteral("获取会员名下券成功，不可用券号为："), unavailableCodes});
 
@@ -238,36 +268,26 @@ VipInfoReply parseVipInfoReply(const QString &reply)
 {
     VipInfoReply result;
     const Envelope envelope = readEnvelope(reply);
-    switch (envelope.state) {
-    case EnvelopeState::NoAnswer:
-        result.error = QStringLiteral("会员查询接口异常，请检查接口配置是否正确或网络是否正常");
+    static const EnvelopeFailureTexts texts{
+        QStringLiteral("会员查询接口异常，请检查接口配置是否正确或网络是否正常"),
+        QStringLiteral("会员查询接口返回信息解析失败"),
+        QStringLiteral("会员查询接口返回，缺少节点code"),
+        QStringLiteral("会员查询接口失败"), QStringLiteral("，"), QString(), false};
+    LogLines unused;
+    if (!acceptedEnvelope(envelope, texts, result.message, unused))
         return result;
-    case EnvelopeState::NotObject:
-        result.error = QStringLiteral("会员查询接口返回信息解析失败");
-        return result;
-    case EnvelopeState::MissingCode:
-        result.error = QStringLiteral("会员查询接口返回，缺少节点code");
-        return result;
-    case EnvelopeState::Refused:
-        result.error = QStringLiteral("会员查询接口失败");
-        if (envelope.hasMsg)
-            result.error += QStringLiteral("，") + envelope.msg;
-        return result;
-    case EnvelopeState::Accepted:
-        break;
-    }
 
     QJsonObject meta, data;
     if (!childObject(envelope.root, "meta", meta)) {
-        result.error = QStringLiteral("会员查询接口返回，缺少节点meta");
+        result.message = QStringLiteral("会员查询接口返回，缺少节点meta");
         return result;
     }
     if (!childObject(meta, "data", data)) {
-        result.error = QStringLiteral("会员查询接口返回，缺少节点data");
+        result.message = QStringLiteral("会员查询接口返回，缺少节点data");
         return result;
     }
     if (!data.contains(QLatin1String("cardNo"))) {
-        result.error = QStringLiteral("会员查询接口返回，缺少节点cardNo");
+        result.message = QStringLiteral("会员查询接口返回，缺少节点cardNo");
         return result;
     }
     result.cardNo = text(data, "cardNo");
@@ -279,26 +299,13 @@ ConsumeReply parseBatchConsumeReply(const QString &reply)
 {
     ConsumeReply result;
     const Envelope envelope = readEnvelope(reply);
-    switch (envelope.state) {
-    case EnvelopeState::NoAnswer:
-        result.message = QStringLiteral("接口异常，请检查接口配置是否正确或网络是否正常");
+    static const EnvelopeFailureTexts texts{
+        QStringLiteral("接口异常，请检查接口配置是否正确或网络是否正常"),
+        QStringLiteral("解析会员名下券接口返回，返回信息解析失败"),
+        QStringLiteral("解析会员名下券接口返回，缺少节点code"),
+        QStringLiteral("批量券核销接口返回失败"), QString(), QStringLiteral("批量券核销接口返回错误"), false};
+    if (!acceptedEnvelope(envelope, texts, result.message, result.log))
         return result;
-    case EnvelopeState::NotObject:
-        result.message = QStringLiteral("解析会员名下券接口返回，返回信息解析失败");
-        return result;
-    case EnvelopeState::MissingCode:
-        result.message = QStringLiteral("解析会员名下券接口返回，缺少节点code");
-        return result;
-    case EnvelopeState::Refused:
-        result.message = QStringLiteral("批量券核销接口返回失败");
-        if (envelope.hasMsg) {
-            result.log.append({QStringLiteral("批量券核销接口返回错误"), envelope.msg});
-            result.message += envelope.msg;
-        }
-        return result;
-    case EnvelopeState::Accepted:
-        break;
-    }
     result.log.append({QStringLiteral("批量核销接口调用"), QStringLiteral("成功")});
     result.ok = true;
     return result;
@@ -308,24 +315,14 @@ CancelReply parseCancelReply(const QString &reply)
 {
     CancelReply result;
     const Envelope envelope = readEnvelope(reply);
-    switch (envelope.state) {
-    case EnvelopeState::NoAnswer:
-        result.message = QStringLiteral("线下交易券撤销接口异常，请检查接口配置是否正确或网络是否正常");
+    static const EnvelopeFailureTexts texts{
+        QStringLiteral("线下交易券撤销接口异常，请检查接口配置是否正确或网络是否正常"),
+        QStringLiteral("线下交易券撤销接口返回信息解析失败"),
+        QStringLiteral("线下交易券撤销接口返回，缺少节点code"),
+        QStringLiteral("线下交易券撤销接口失败"), QStringLiteral("，"), QString(), false};
+    LogLines unused;
+    if (!acceptedEnvelope(envelope, texts, result.message, unused))
         return result;
-    case EnvelopeState::NotObject:
-        result.message = QStringLiteral("线下交易券撤销接口返回信息解析失败");
-        return result;
-    case EnvelopeState::MissingCode:
-        result.message = QStringLiteral("线下交易券撤销接口返回，缺少节点code");
-        return result;
-    case EnvelopeState::Refused:
-        result.message = QStringLiteral("线下交易券撤销接口失败");
-        if (envelope.hasMsg)
-            result.message += QStringLiteral("，") + envelope.msg;
-        return result;
-    case EnvelopeState::Accepted:
-        break;
-    }
 
     QJsonObject meta;
     if (!childObject(envelope.root, "meta", meta)) {

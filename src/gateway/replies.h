@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include "gateway/requests.h"
 #include "records/records.h"
 #include "support/logline.h"
 
@@ -33,23 +34,23 @@ struct Envelope
 };
 Envelope readEnvelope(const QString &reply);
 
-// Coupon list queries: mode 0 "/posPortal/offlineCertiList", mode 1 "/posPortal/offlineCertiSelectList".
+// Coupon list queries "/posPortal/offlineCertiList" and "/posPortal/offlineCertiSelectList".
 struct CouponListReply
 {
     bool ok = false;
-    QString error;
+    QString message;
     QList<VipCouponDetail> coupons;
     QList<CouponPayDetail> pays;
     QList<GoodDetail> goods;
     LogLines log;
 };
-CouponListReply parseCouponListReply(int mode, const QString &reply, const QString &vipCouponNoCanShowType);
+CouponListReply parseCouponListReply(CouponListMode mode, const QString &reply, const QString &vipCouponNoCanShowType);
 
 // Member lookup "/posPortal/vipInfo".
 struct VipInfoReply
 {
     bool ok = false;
-    QString error;
+    QString message;
     QString cardNo;
 };
 VipInfoReply parseVipInfoReply(const QString &reply);

@@ -39,9 +39,9 @@ QJsonObject goodsLineObject(const GoodDetail &good, const PluIndex &pluIndex)
 
 }
 
-QString couponListPath(int mode)
+QString couponListPath(CouponListMode mode)
 {
-    return mode == 0 ? QStringLiteral("/posPortal/offlineCertiList?sign=")
+    return mode == CouponListMode::Member ? QStringLiteral("/posPortal/offlineCertiList?sign=")
                      : QStringLiteral("/posPortal/offlineCertiSelectList?sign=");
 }
 
@@ -58,39 +58,6 @@ QString batchConsumePath()
 QString cancelPath()
 {
     return QStringLiteral("/posPortal/offlineCancelCerti");
-}
-
-bool hasPromotion(const QList<DscDetail> &discounts, LogLine &log)
-{
-    for (const DscDetail &line : discounts) {
-        const QString &bill = line.probillno;
-        if (bill == QLatin1String("0000") || bill == QLatin1String("2222"))
-            continue;
-        bool counts = true;
-        if (bill == QLatin1String("1111"))
-            counts = line.protype == QLatin1String("95");
-        else if (bill == QLatin1String("3333"))
-            counts = line.protype != QLatin1String("94") && line.protype != QLatin1String("TWZQ");
-        if (counts) {
-            log = {QStringLiteral("本单存在促销"),
-                   QStringLiteral("m_probillno：") + line.probillno + QStringLiteral(",m_protype:") + line.protype};
-            return true;
-        }
-    }
-    log = {QStringLiteral("本单不存在促销"), QStringLiteral("优惠数量：") + QString::number(discounts.size())};
-    return false;
-}
-
-bool hasMemberPrice(const QList<DscDetail> &discounts, LogLine &log)
-{
-    for (const DscDetail &line : discounts) {
-        if (line.protype == QLatin1String("94")) {
-            log = {QStringLiteral("本单存在会员优惠价格"), QStringLiteral("促销类型：") + line.protype};
-            return true;
-        }
-    }
-    log = {QStringLiteral("本单不存在会员优惠价格"), QStringLiteral("优惠数量：") + QString::number(discounts.size())};
-    return false;
 }
 
 QJsonObject couponQueryBody(const CouponQueryInput &input)
@@ -131,7 +98,7 @@ QJsonObject couponQueryBody(const CouponQueryInput &input)
     body.insert(QStringLiteral("vipCode"), head.vip_no);
 
     // Every mode but the first list goes to the select-list API, which needs the ticked coupons.
-    if (input.mode != 0) {
+    if (input.mode == CouponListMode::Selection) {
         QJsonArray selected;
         for (const VipCouponDetail &coupon : input.selected) {
             QJsonObject o;

@@ -11,24 +11,24 @@
 // What each server call sends, built from the call's records. Pure functions, no I/O.
 namespace Gateway {
 
+// The two coupon list queries: the member's whole list for this sale, and the list that fits
+// the coupons ticked so far.
+enum class CouponListMode { Member = 0, Selection = 1 };
+
 // API paths. The query-form paths end in "?sign=" and are followed by the signature,
 // "&" and the signed parameter text.
-QString couponListPath(int mode);          // 0: "/posPortal/offlineCertiList?sign=", else the select list
+QString couponListPath(CouponListMode mode);   // "/posPortal/offlineCertiList?sign=" or the select list
 QString vipInfoPath();                     // "/posPortal/vipInfo?sign="
 QString batchConsumePath();                // "/posPortal/batchConsumeCerti"
 QString cancelPath();                      // "/posPortal/offlineCancelCerti"
 
-// Promotion and member-price flags over the sale's discount lines; each writes one log line.
-bool hasPromotion(const QList<DscDetail> &discounts, LogLine &log);
-bool hasMemberPrice(const QList<DscDetail> &discounts, LogLine &log);
-
 struct CouponQueryInput
 {
-    int mode = 0;
+    CouponListMode mode = CouponListMode::Member;
     TranMainDetail tranMain;
     QList<PluDetail> goods;
     QList<TranPayDetail> pays;
-    QList<VipCouponDetail> selected;   // sent as "selectCertiItemList" in mode 1 only
+    QList<VipCouponDetail> selected;   // sent as "selectCertiItemList" for Selection only
     QString optimalSolution;
     QString optimalNum;
     bool promotion = false;

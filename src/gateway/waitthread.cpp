@@ -16,7 +16,6 @@
 #include "support/appsettings.h"
 
 namespace {
-const QString kModule = QStringLiteral("SCRM批量用券动态库");
 
 QString utf8UpToNul(const QByteArray &bytes)
 {
@@ -80,7 +79,7 @@ bool WaitThread::PrepareRequest(const QString &path, const QString &body, QStrin
         return false;
     }
     m_sRequestUrl = m_sBaseUrl + path;
-    m_LogWriter.WriteLog(kModule, QStringLiteral("请求地址"), m_sRequestUrl);
+    m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("请求地址"), m_sRequestUrl);
     m_sBody = body;
     return true;
 }
@@ -144,7 +143,7 @@ void WaitThread::run()
             const QString redirect = Gateway::redirectLogText(
                 reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->rawHeader("Location"));
             if (!redirect.isEmpty())
-                m_LogWriter.WriteLog(kModule, QStringLiteral("重定向"), redirect);
+                m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("重定向"), redirect);
         } else {
             // Every error, the protocol error 302 (an HTTP 400 answer among others) included,
             // is reported with its number; nothing is posted a second time.

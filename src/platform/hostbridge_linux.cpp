@@ -14,7 +14,6 @@
 namespace HostBridge {
 
 namespace {
-
 constexpr short kKeyDown = -128;   // high bit set, as GetKeyState reports a pressed key
 
 struct NativeWindow

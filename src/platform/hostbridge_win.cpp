@@ -7,7 +7,6 @@
 namespace HostBridge {
 
 namespace {
-
 constexpr DWORD kModuleNameBuffer = 256;
 
 MessageCallback s_callback = nullptr;

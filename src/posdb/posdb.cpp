@@ -8,7 +8,6 @@
 #include "support/appsettings.h"
 
 namespace {
-
 const QString kNotCreated = QStringLiteral("Connection is not Created!");
 const QString kNotOpened = QStringLiteral(" DataBase is not opened!");
 const QString kBadProcedure = QStringLiteral(" 存储过程名称或参数错误!");
@@ -17,11 +16,11 @@ const QString kCountMismatch = QStringLiteral(" 字段、格式与值的个数�
 }
 
 PosDB::PosDB()
-    : PosDB(PosDb::readPosDbConfig(AppSettings::applicationDir()))
+    : PosDB(HostDatabase::readPosDbConfig(AppSettings::applicationDir()))
 {
 }
 
-PosDB::PosDB(const PosDb::PosDbConfig &config)
+PosDB::PosDB(const HostDatabase::PosDbConfig &config)
     : m_sDbType(config.dbType)
     , m_sServer(config.server)
     , m_sDatabaseName(config.databaseName)
@@ -36,9 +35,9 @@ PosDB::~PosDB()
     dropConnection();
 }
 
-PosDb::PosDbConfig PosDB::config() const
+HostDatabase::PosDbConfig PosDB::config() const
 {
-    PosDb::PosDbConfig config;
+    HostDatabase::PosDbConfig config;
     config.dbType = m_sDbType;
     config.server = m_sServer;
     config.databaseName = m_sDatabaseName;
@@ -63,7 +62,7 @@ void PosDB::createConnection(const QString &type)
 {
     m_sActiveType = type.toUpper();
     dropConnection();
-    const QString driver = PosDb::driverForType(m_sActiveType);
+    const QString driver = HostDatabase::driverForType(m_sActiveType);
     if (driver.isEmpty())
         return;
     // Any registered name counts as taken, valid or not: a connection whose driver failed to
@@ -82,7 +81,7 @@ void PosDB::createConnection(const QString &type)
 bool PosDB::initDb(QString &message)
 {
     message.clear();
-    return PosDb::runGuarded(message, [&] {
+    return HostDatabase::runGuarded(message, [&] {
         if (m_sDbType.isEmpty()) {
             message = tr("未设置数据库类型");
             return false;
@@ -134,7 +133,7 @@ bool PosDB::openSqlite(const QString &path, QString &message)
 {
     if (!m_pDb)
         return false;
-    m_pDb->setDatabaseName(PosDb::resolveBareFileName(path, AppSettings::applicationDir()));
+    m_pDb->setDatabaseName(HostDatabase::resolveBareFileName(path, AppSettings::applicationDir()));
     return openConnection(message);
 }
 
@@ -160,10 +159,10 @@ bool PosDB::openSqlServer(const QString &server, const QString &databaseName,
 {
     if (!m_pDb)
         return false;
-    m_pDb->setDatabaseName(PosDb::sqlServerConnectionString(server, databaseName));
+    m_pDb->setDatabaseName(HostDatabase::sqlServerConnectionString(server, databaseName));
     m_pDb->setUserName(userName);
     m_pDb->setPassword(password);
-    m_pDb->setPort(PosDb::portOrDefault(port, PosDb::kSqlServerDefaultPort));
+    m_pDb->setPort(HostDatabase::portOrDefault(port, HostDatabase::kSqlServerDefaultPort));
     return openConnection(message);
 }
 
@@ -176,7 +175,7 @@ bool PosDB::openOracle(const QString &host, const QString &serviceName, const QS
     m_pDb->setDatabaseName(serviceName);
     m_pDb->setUserName(userName);
     m_pDb->setPassword(password);
-    m_pDb->setPort(PosDb::portOrDefault(port, PosDb::kOracleDefaultPort));
+    m_pDb->setPort(HostDatabase::portOrDefault(port, HostDatabase::kOracleDefaultPort));
     return openConnection(message);
 }
 
@@ -185,9 +184,9 @@ bool PosDB::openAccess(const QString &path, QString &message, const QString &use
 {
     if (!m_pDb)
         return false;
-    const QString resolved = PosDb::resolveBareFileName(path, AppSettings::applicationDir());
+    const QString resolved = HostDatabase::resolveBareFileName(path, AppSettings::applicationDir());
     const QString user = userName.isEmpty() ? QStringLiteral("sa") : userName;
-    m_pDb->setDatabaseName(PosDb::accessConnectionString(resolved, user, password));
+    m_pDb->setDatabaseName(HostDatabase::accessConnectionString(resolved, user, password));
     return openConnection(message);
 }
 
@@ -196,8 +195,8 @@ bool PosDB::openAccessFromFile(const QString &fileName, QString &message)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QString text = PosDb::decodeConnectionFile(file.readAll());
-    const QString path = PosDb::resolveAccessPath(PosDb::accessPathFromConnectionText(text),
+    const QString text = HostDatabase::decodeConnectionFile(file.readAll());
+    const QString path = HostDatabase::resolveAccessPath(HostDatabase::accessPathFromConnectionText(text),
                                                   AppSettings::applicationDir());
     return openAccess(path, message, QStringLiteral("sa"), QString());
 }
@@ -228,8 +227,8 @@ bool PosDB::traced(const QString &operation, const QString &statement, QString &
         message = kNotCreated;
         return false;
     }
-    message = PosDb::traceText(operation, statement);
-    return PosDb::runGuarded(message, [&] {
+    message = HostDatabase::traceText(operation, statement);
+    return HostDatabase::runGuarded(message, [&] {
         if (!isOpen()) {
             message += kNotOpened;
             return false;
@@ -306,15 +305,15 @@ bool PosDB::exexProc(const QString &name, QString &message)
     });
 }
 
-bool PosDB::exexProcWithArgs(const QString &name, QList<PosDb::ProcParam> &parameters,
+bool PosDB::exexProcWithArgs(const QString &name, QList<HostDatabase::ProcParam> &parameters,
                              QString &message)
 {
     if (!m_pDb) {
         message = kNotCreated;
         return false;
     }
-    message = PosDb::traceText(QStringLiteral("exexProcWithArgs"), name);
-    return PosDb::runGuarded(message, [&] {
+    message = HostDatabase::traceText(QStringLiteral("exexProcWithArgs"), name);
+    return HostDatabase::runGuarded(message, [&] {
         if (name.trimmed().isEmpty() || parameters.isEmpty()) {
             message += kBadProcedure;
             return false;
@@ -323,7 +322,7 @@ bool PosDB::exexProcWithArgs(const QString &name, QList<PosDb::ProcParam> &param
             message += kNotOpened;
             return false;
         }
-        const QString sql = PosDb::procedureCallSql(m_sActiveType, name, parameters);
+        const QString sql = HostDatabase::procedureCallSql(m_sActiveType, name, parameters);
         if (sql.isEmpty()) {
             message = QStringLiteral("不支持在数据库类型") + m_sActiveType
                 + QStringLiteral("执行存储过程");
@@ -337,7 +336,7 @@ bool PosDB::exexProcWithArgs(const QString &name, QList<PosDb::ProcParam> &param
         }
         for (int i = 0; i < parameters.size(); ++i) {
             QVariant value;
-            if (!PosDb::convertParamValue(parameters.at(i), value)) {
+            if (!HostDatabase::convertParamValue(parameters.at(i), value)) {
                 message += QStringLiteral("类型转换错误");
                 return false;
             }
@@ -360,11 +359,11 @@ bool PosDB::exexProcWithValues(const QString &name, const QString &format,
 {
     return traced(QStringLiteral("exexProcWithValues"), name, message, [&] {
         QVariantList converted;
-        if (name.trimmed().isEmpty() || !PosDb::convertByFormat(format, values, converted)) {
+        if (name.trimmed().isEmpty() || !HostDatabase::convertByFormat(format, values, converted)) {
             message += kBadProcedure;
             return false;
         }
-        return runBound(PosDb::positionalExecSql(name, converted.size()), QStringList(),
+        return runBound(HostDatabase::positionalExecSql(name, converted.size()), QStringList(),
                         converted, message);
     });
 }
@@ -416,14 +415,14 @@ QDateTime PosDB::getServerTime()
 {
     QString message;
     QDateTime serverTime;
-    PosDb::runGuarded(message, [&] {
-        const QString sql = PosDb::serverTimeSql(m_sActiveType);
+    HostDatabase::runGuarded(message, [&] {
+        const QString sql = HostDatabase::serverTimeSql(m_sActiveType);
         if (!isOpen() || sql.isEmpty())
             return false;
         QSqlQuery query(*m_pDb);
         if (!query.exec(sql) || !query.next())
             return false;
-        serverTime = PosDb::convertByLetter(query.value(QStringLiteral("date")), QLatin1Char('t'))
+        serverTime = HostDatabase::convertByLetter(query.value(QStringLiteral("date")), QLatin1Char('t'))
                          .toDateTime();
         return serverTime.isValid();
     });
@@ -533,11 +532,11 @@ bool PosDB::getFieldValue(int handle, const QStringList &fields, const QString &
 {
     values.clear();
     QString message;
-    return PosDb::runGuarded(message, [&] {
+    return HostDatabase::runGuarded(message, [&] {
         QSqlQuery *query = nullptr;
         if (!activeRecordset(handle, query) || !query->isValid())
             return false;
-        const QVector<QChar> letters = PosDb::formatLetters(format);
+        const QVector<QChar> letters = HostDatabase::formatLetters(format);
         if (letters.size() != fields.size())
             return false;
         const QSqlRecord record = query->record();
@@ -546,7 +545,7 @@ bool PosDB::getFieldValue(int handle, const QStringList &fields, const QString &
             const int column = record.indexOf(fields.at(i));
             if (column < 0)
                 return false;
-            read.append(PosDb::convertByLetter(query->value(column), letters.at(i)));
+            read.append(HostDatabase::convertByLetter(query->value(column), letters.at(i)));
         }
         values = read;
         return true;
@@ -556,14 +555,14 @@ bool PosDB::getFieldValue(int handle, const QStringList &fields, const QString &
 bool PosDB::insertRecord(const QString &table, const QStringList &fields, const QString &format,
                          const QVariantList &values, QString &message)
 {
-    return runFormatted(QStringLiteral("insertRecord"), PosDb::insertSql(table, fields), fields, format,
+    return runFormatted(QStringLiteral("insertRecord"), HostDatabase::insertSql(table, fields), fields, format,
                         values, message);
 }
 
 bool PosDB::updateRecord(const QString &table, const QStringList &fields, const QString &format,
                          const QVariantList &values, QString &message, const QString &condition)
 {
-    return runFormatted(QStringLiteral("updateRecord"), PosDb::updateSql(table, fields, condition), fields,
+    return runFormatted(QStringLiteral("updateRecord"), HostDatabase::updateSql(table, fields, condition), fields,
                         format, values, message);
 }
 
@@ -574,7 +573,7 @@ bool PosDB::runFormatted(const QString &operation, const QString &sql, const QSt
     return traced(operation, sql, message, [&] {
         QVariantList converted;
         if (fields.size() != values.size()
-            || !PosDb::convertByFormat(format, values, converted)) {
+            || !HostDatabase::convertByFormat(format, values, converted)) {
             message += kCountMismatch;
             return false;
         }
@@ -582,7 +581,7 @@ bool PosDB::runFormatted(const QString &operation, const QString &sql, const QSt
     });
 }
 
-QString PosDB::buildInsertSql(const QString &table, const QList<PosDb::FieldValue> &fields) const
+QString PosDB::buildInsertSql(const QString &table, const QList<HostDatabase::FieldValue> &fields) const
 {
-    return PosDb::insertStatementText(table, fields);
+    return HostDatabase::insertStatementText(table, fields);
 }

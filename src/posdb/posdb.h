@@ -23,7 +23,7 @@ class PosDB
 public:
     // Reads the settings from the INI files of the application directory; connects nothing.
     PosDB();
-    explicit PosDB(const PosDb::PosDbConfig &config);
+    explicit PosDB(const HostDatabase::PosDbConfig &config);
     virtual ~PosDB();
 
     PosDB(const PosDB &) = delete;
@@ -53,7 +53,7 @@ public:
     QString activeType() const { return m_sActiveType; }
     QString lastDatabase() const { return m_sLastDatabase; }
     bool openFailed() const { return m_bOpenFailed; }
-    PosDb::PosDbConfig config() const;
+    HostDatabase::PosDbConfig config() const;
 
     // Statements. result receives the query whether or not it ran, positioned before its first row.
     bool openRecordset(const QString &sql, QSqlQuery &result, QString &message);
@@ -64,7 +64,7 @@ public:
     bool excuteSQL(const QString &sql, QString &message);
     bool exexProc(const QString &name, QString &message);
     // Output parameters receive their values after a successful call.
-    bool exexProcWithArgs(const QString &name, QList<PosDb::ProcParam> &parameters,
+    bool exexProcWithArgs(const QString &name, QList<HostDatabase::ProcParam> &parameters,
                           QString &message);
     // "exec name ?,?..." with values converted by the letters of format.
     bool exexProcWithValues(const QString &name, const QString &format,
@@ -99,7 +99,7 @@ public:
     bool updateRecord(const QString &table, const QStringList &fields, const QString &format,
                       const QVariantList &values, QString &message,
                       const QString &condition = QString());
-    QString buildInsertSql(const QString &table, const QList<PosDb::FieldValue> &fields) const;
+    QString buildInsertSql(const QString &table, const QList<HostDatabase::FieldValue> &fields) const;
 
 private:
     QSqlQuery *recordset(int handle) const;

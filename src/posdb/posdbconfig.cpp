@@ -7,7 +7,7 @@
 
 #include "support/appsettings.h"
 
-namespace PosDb {
+namespace HostDatabase {
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 // Where the host POS database is and how to reach it: settings and connection texts.
 // Nothing here touches a database, so every rule can be checked on its own.
-namespace PosDb {
+namespace HostDatabase {
 
 // The host keeps its database settings in one of three INI layouts, chosen by Config/SysType
 // of the plug-in's own INI file. Missing files or keys read as empty texts and port 0.

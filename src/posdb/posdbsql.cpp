@@ -5,7 +5,7 @@
 #include <QByteArray>
 #include <QDateTime>
 
-namespace PosDb {
+namespace HostDatabase {
 
 namespace {
 

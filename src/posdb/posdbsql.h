@@ -9,7 +9,7 @@
 #include <QVector>
 
 // Statement texts and value conversions of the POS database class; no connection needed.
-namespace PosDb {
+namespace HostDatabase {
 
 // One "%"-introduced letter per value: "b" byte array, "d"/"f" number, "s" text,
 // "t" date-time, any other letter an integer. "%s%d" gives {'s', 'd'}.

@@ -15,7 +15,6 @@
 namespace Records {
 
 namespace {
-
 const QString kSale = QStringLiteral("SALE");
 const QString kVoid = QStringLiteral("VOID");
 

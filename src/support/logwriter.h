@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include "support/logline.h"
+
 // One entry of the daily pay log. Every object that logs on its own account holds one writer;
 // all writers created in the same working directory append to the same daily file.
 class LogWriter

@@ -5,11 +5,11 @@
 
 CoupMsgWidget::CoupMsgWidget(QWidget *parent)
     : QDialog(parent)
-    , ui(new Ui::CoupMsgWidget)
+    , m_ui(new Ui::CoupMsgWidget)
 {
     // The close button's icon comes from the compiled-in resources.
     ensureImageResources();
-    ui->setupUi(this);
+    m_ui->setupUi(this);
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
     activateWindow();
     setWindowModality(Qt::ApplicationModal);
@@ -21,10 +21,10 @@ CoupMsgWidget::~CoupMsgWidget() = default;
 
 void CoupMsgWidget::ShowCouponInfo(const QString &name, const QString &text, const QString &caption)
 {
-    ui->coupName->setText(name);
-    ui->coupRule->setText(text);
+    m_ui->coupName->setText(name);
+    m_ui->coupRule->setText(text);
     if (!caption.isEmpty())
-        ui->labRule->setText(caption);
+        m_ui->labRule->setText(caption);
     showFullScreen();
 }
 

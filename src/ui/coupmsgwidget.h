@@ -21,5 +21,5 @@ private slots:
     void on_btnClose_clicked();
 
 private:
-    std::unique_ptr<Ui::CoupMsgWidget> ui;
+    std::unique_ptr<Ui::CoupMsgWidget> m_ui;
 };

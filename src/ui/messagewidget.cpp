@@ -8,11 +8,11 @@
 
 MessageWidget::MessageWidget(QWidget *parent)
     : QDialog(parent)
-    , ui(new Ui::MessageWidget)
+    , m_ui(new Ui::MessageWidget)
 {
     // The icon label's style sheet loads from the compiled-in resources.
     ensureImageResources();
-    ui->setupUi(this);
+    m_ui->setupUi(this);
     setFocus(Qt::OtherFocusReason);
     setWindowFlags(Qt::FramelessWindowHint);
     setWindowModality(Qt::ApplicationModal);
@@ -23,15 +23,15 @@ MessageWidget::MessageWidget(QWidget *parent)
     const QString uiType = AppSettings::readIni(AppSettings::kUiIni, QStringLiteral("Config/UiType"),
                                                 QStringLiteral("0"));
     if (uiType == QLatin1String("1"))
-        ui->QbtnOK->setText(QStringLiteral("确定(Enter)"));
+        m_ui->QbtnOK->setText(QStringLiteral("确定(Enter)"));
 }
 
 MessageWidget::~MessageWidget() = default;
 
 void MessageWidget::ShowMessage(const QString &text)
 {
-    ui->Qlbltishi->setText(text);
-    m_log.WriteLog(QStringLiteral("晟岚会员用券动态库"), QStringLiteral("提示信息"), text);
+    m_ui->Qlbltishi->setText(text);
+    m_log.WriteLog(LogModule::kTitle, QStringLiteral("提示信息"), text);
     show();
     activateWindow();
     showFullScreen();
@@ -46,7 +46,7 @@ void MessageWidget::keyPressEvent(QKeyEvent *event)
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        ui->QbtnOK->click();
+        m_ui->QbtnOK->click();
         break;
     default:
         break;

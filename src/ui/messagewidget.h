@@ -23,6 +23,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    std::unique_ptr<Ui::MessageWidget> ui;
+    std::unique_ptr<Ui::MessageWidget> m_ui;
     LogWriter m_log;
 };

@@ -5,9 +5,9 @@
 
 QuestionMessage::QuestionMessage(QWidget *parent)
     : QDialog(parent)
-    , ui(new Ui::QuestionMessage)
+    , m_ui(new Ui::QuestionMessage)
 {
-    ui->setupUi(this);
+    m_ui->setupUi(this);
     setFocus(Qt::OtherFocusReason);
     setWindowFlags(Qt::FramelessWindowHint);
     setWindowModality(Qt::ApplicationModal);
@@ -19,7 +19,7 @@ QuestionMessage::~QuestionMessage() = default;
 
 int QuestionMessage::AskQuestion(const QString &text)
 {
-    ui->label_text->setText(text);
+    m_ui->label_text->setText(text);
     showFullScreen();
     activateWindow();
     // Forces the native window into existence before the modal loop grabs the input.
@@ -35,10 +35,10 @@ void QuestionMessage::keyPressEvent(QKeyEvent *event)
     case Qt::Key_1:
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        ui->btnok->click();
+        m_ui->btnok->click();
         break;
     case Qt::Key_0:
-        ui->btncancel->click();
+        m_ui->btncancel->click();
         break;
     default:
         break;

@@ -20,5 +20,5 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    std::unique_ptr<Ui::QuestionMessage> ui;
+    std::unique_ptr<Ui::QuestionMessage> m_ui;
 };

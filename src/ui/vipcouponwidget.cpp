@@ -12,7 +12,7 @@
 #include <QScrollBar>
 #include <QStandardItemModel>
 
-#include "gateway/requests.h"
+#include "records/discounts.h"
 #include "support/appsettings.h"
 #include "support/resources.h"
 #include "ui/coupmsgwidget.h"
@@ -24,9 +24,6 @@
 #include "ui/standarddelegate.h"
 
 namespace {
-
-const QString kModule = QStringLiteral("SCRM批量用券动态库");
-
 constexpr int kFirstColumn = 0;
 constexpr int kLastColumn = CouponRows::kColumnCount - 1;
 constexpr int kHeaderHeight = 50;
@@ -49,10 +46,10 @@ const char *const kScrollBarStyle =
 
 VipCouponWidget::VipCouponWidget(QWidget *parent)
     : QDialog(parent)
-    , ui(std::make_unique<Ui::VipCouponWidget>())
+    , m_ui(std::make_unique<Ui::VipCouponWidget>())
 {
     ensureImageResources();
-    ui->setupUi(this);
+    m_ui->setupUi(this);
     m_pMessage = std::make_unique<MessageWidget>();
 
     setWindowTitle(QStringLiteral("会员优惠券"));
@@ -68,10 +65,10 @@ VipCouponWidget::VipCouponWidget(QWidget *parent)
     // Shown once now so that the table has the screen's width when show() sizes the columns.
     showFullScreen();
 
-    ui->Qwidgetback->installEventFilter(this);
-    ui->tableView->installEventFilter(this);
+    m_ui->Qwidgetback->installEventFilter(this);
+    m_ui->tableView->installEventFilter(this);
     SetupTable();
-    connect(ui->tableView, &QAbstractItemView::clicked, this,
+    connect(m_ui->tableView, &QAbstractItemView::clicked, this,
             &VipCouponWidget::SlotTableViewClicked);
 
     m_nMaxCount = CouponRows::maxCountFrom(
@@ -84,11 +81,11 @@ VipCouponWidget::~VipCouponWidget() = default;
 void VipCouponWidget::ApplyScreenStyles()
 {
     const CouponRows::ScreenStyles styles = CouponRows::stylesForScreenWidth(m_nScreenWidth);
-    ui->hWdTop->setStyleSheet(styles.topBar);
-    ui->hWdgTotal->setStyleSheet(styles.totals);
-    ui->lblhelp->setStyleSheet(styles.help);
-    ui->tableView->setStyleSheet(styles.table);
-    ui->tableView->horizontalHeader()->setStyleSheet(styles.header);
+    m_ui->hWdTop->setStyleSheet(styles.topBar);
+    m_ui->hWdgTotal->setStyleSheet(styles.totals);
+    m_ui->lblhelp->setStyleSheet(styles.help);
+    m_ui->tableView->setStyleSheet(styles.table);
+    m_ui->tableView->horizontalHeader()->setStyleSheet(styles.header);
 }
 
 void VipCouponWidget::SetupTable()
@@ -98,7 +95,7 @@ void VipCouponWidget::SetupTable()
                                          QObject::tr("券名称"), QObject::tr("面额"),
                                          QObject::tr("使用期限"), QObject::tr("使用规则"),
                                          QObject::tr("不可用原因")});
-    QTableView *table = ui->tableView;
+    QTableView *table = m_ui->tableView;
     table->setModel(m_pModel);
     table->verticalHeader()->hide();
     table->verticalHeader()->setDefaultSectionSize(CouponRows::kRowHeight);
@@ -121,9 +118,9 @@ void VipCouponWidget::SetColumnWidths()
     // The scroll area lays its bar out at the bar's size hint; the bar's geometry can still be
     // the unstyled one when show() follows the constructor without an event loop in between.
     const QVector<int> widths = CouponRows::columnWidths(
-            ui->tableView->width(), ui->tableView->verticalScrollBar()->sizeHint().width());
+            m_ui->tableView->width(), m_ui->tableView->verticalScrollBar()->sizeHint().width());
     for (int column = 0; column < widths.size(); ++column)
-        ui->tableView->setColumnWidth(column, widths.at(column));
+        m_ui->tableView->setColumnWidth(column, widths.at(column));
 }
 
 int VipCouponWidget::show(QList<VipCouponDetail> vipCouponDetails, QList<CouponPayDetail>,
@@ -133,10 +130,10 @@ int VipCouponWidget::show(QList<VipCouponDetail> vipCouponDetails, QList<CouponP
     SetColumnWidths();
     m_SelCouponDetails.clear();
     m_CouponDetails.clear();
-    ui->txtNotPay->setText(CouponRows::notPayText(m_TranMain.tr_amt));
-    ui->txtPay->setText(QStringLiteral("0"));
+    m_ui->txtNotPay->setText(CouponRows::notPayText(m_TranMain.tr_amt));
+    m_ui->txtPay->setText(QStringLiteral("0"));
     m_CouponDetails = vipCouponDetails;
-    m_log.WriteLog(kModule, QStringLiteral("传入券数量"), QString::number(m_CouponDetails.size()));
+    m_log.WriteLog(LogModule::kLibrary, QStringLiteral("传入券数量"), QString::number(m_CouponDetails.size()));
 
     setResult(kStillFilling);
     FillCouponTable();
@@ -145,10 +142,10 @@ int VipCouponWidget::show(QList<VipCouponDetail> vipCouponDetails, QList<CouponP
     if (result() != kStillFilling)
         return result();
 
-    ui->txtMemb->setText(m_TranMain.vip_no);
+    m_ui->txtMemb->setText(m_TranMain.vip_no);
     setEnabled(true);
     showFullScreen();
-    ui->tableView->setFocus(Qt::OtherFocusReason);
+    m_ui->tableView->setFocus(Qt::OtherFocusReason);
     activateWindow();
     winId();
     return exec();
@@ -156,7 +153,7 @@ int VipCouponWidget::show(QList<VipCouponDetail> vipCouponDetails, QList<CouponP
 
 void VipCouponWidget::FillCouponTable()
 {
-    m_log.WriteLog(kModule, QStringLiteral("m_CouponDetails.size"),
+    m_log.WriteLog(LogModule::kLibrary, QStringLiteral("m_CouponDetails.size"),
                    QString::number(m_CouponDetails.size()));
     ReleaseRowDelegates();
     m_pModel->setRowCount(0);
@@ -173,9 +170,9 @@ void VipCouponWidget::FillCouponTable()
             SetRowColored(row, DelegatePaint::unusableRowColor());
         else
             SetRowStandard(row);
-        ui->tableView->setRowHeight(row, CouponRows::kRowHeight);
+        m_ui->tableView->setRowHeight(row, CouponRows::kRowHeight);
     }
-    m_log.WriteLog(kModule, QStringLiteral("tableView.size"), QString::number(m_pModel->rowCount()));
+    m_log.WriteLog(LogModule::kLibrary, QStringLiteral("tableView.size"), QString::number(m_pModel->rowCount()));
     if (m_pModel->rowCount() > 0)
         SelectRow(0);
 
@@ -205,7 +202,7 @@ void VipCouponWidget::ToggleCurrentCoupon()
         return;
     }
     const int row = CurrentRow();
-    m_log.WriteLog(kModule, QStringLiteral("当前行号"), QString::number(row));
+    m_log.WriteLog(LogModule::kLibrary, QStringLiteral("当前行号"), QString::number(row));
     if (row < 0 || row >= m_pModel->rowCount() || row >= m_CouponDetails.size())
         return;
 
@@ -218,7 +215,7 @@ void VipCouponWidget::ToggleCurrentCoupon()
         ShowMessage(CouponRows::limitMessage(m_nMaxCount));
         return;
     case ToggleOutcome::Untick: {
-        m_log.WriteLog(kModule, QStringLiteral("改变选框状态"), QStringLiteral("取消选中"));
+        m_log.WriteLog(LogModule::kLibrary, QStringLiteral("改变选框状态"), QStringLiteral("取消选中"));
         SetCellText(row, CouponRows::kTickColumn, QString::fromLatin1(CouponRows::kUnticked));
         SetRowStandard(row);
         const int index = CouponRows::indexOfCode(m_SelCouponDetails,
@@ -231,7 +228,7 @@ void VipCouponWidget::ToggleCurrentCoupon()
     case ToggleOutcome::Tick:
         SetCellText(row, CouponRows::kTickColumn, QString::fromLatin1(CouponRows::kTicked));
         if (CouponRows::indexOfCode(m_SelCouponDetails, coupon.certiInfoCode) >= 0)
-            m_log.WriteLog(kModule, QStringLiteral("券重复添加"),
+            m_log.WriteLog(LogModule::kLibrary, QStringLiteral("券重复添加"),
                            QStringLiteral("券号：") + coupon.certiInfoCode);
         else
             m_SelCouponDetails.append(coupon);
@@ -259,12 +256,12 @@ void VipCouponWidget::RefreshCouponStates(const QList<VipCouponDetail> &coupons,
         if (step.change == RefreshChange::BecomesUnusable) {
             SetCellText(row, CouponRows::kTickColumn, QString::fromLatin1(CouponRows::kUnusable));
             SetRowColored(row, DelegatePaint::unusableRowColor());
-            m_log.WriteLog(kModule, QStringLiteral("设置券不可被选中"),
+            m_log.WriteLog(LogModule::kLibrary, QStringLiteral("设置券不可被选中"),
                            QStringLiteral("券号：") + fresh.certiInfoCode);
         } else {
             SetCellText(row, CouponRows::kTickColumn, QString::fromLatin1(CouponRows::kUnticked));
             SetRowStandard(row);
-            m_log.WriteLog(kModule, QStringLiteral("设置券可被选中"),
+            m_log.WriteLog(LogModule::kLibrary, QStringLiteral("设置券可被选中"),
                            QStringLiteral("券号：") + fresh.certiInfoCode);
         }
     }
@@ -275,7 +272,7 @@ void VipCouponWidget::RefreshCouponStates(const QList<VipCouponDetail> &coupons,
 
 void VipCouponWidget::ShowSelectedAmount()
 {
-    ui->txtPay->setText(CouponRows::selectedAmountText(m_SelCouponDetails));
+    m_ui->txtPay->setText(CouponRows::selectedAmountText(m_SelCouponDetails));
 }
 
 void VipCouponWidget::SlotTableViewClicked(QModelIndex current)
@@ -328,10 +325,10 @@ void VipCouponWidget::on_btnPreRow_clicked()
     const int row = CurrentRow();
     if (row <= 0) {
         SelectRow(rows - 1);
-        m_log.WriteLog(kModule, QStringLiteral("上一行"), QStringLiteral("当前为第一行"));
+        m_log.WriteLog(LogModule::kLibrary, QStringLiteral("上一行"), QStringLiteral("当前为第一行"));
     } else {
         SelectRow(row - 1);
-        m_log.WriteLog(kModule, QStringLiteral("上一行"), QStringLiteral("当前为行") + QString::number(row));
+        m_log.WriteLog(LogModule::kLibrary, QStringLiteral("上一行"), QStringLiteral("当前为行") + QString::number(row));
     }
 }
 
@@ -358,7 +355,7 @@ void VipCouponWidget::on_bntExit_clicked()
 
 bool VipCouponWidget::eventFilter(QObject *watched, QEvent *event)
 {
-    if ((watched == ui->Qwidgetback || watched == ui->tableView)
+    if ((watched == m_ui->Qwidgetback || watched == m_ui->tableView)
             && event->type() == QEvent::KeyPress) {
         keyPressEvent(static_cast<QKeyEvent *>(event));
         return true;
@@ -377,19 +374,45 @@ void VipCouponWidget::keyPressEvent(QKeyEvent *event)
     emit SignKeyPressed(key);
 }
 
+void VipCouponWidget::RunKeyAction(Keys::Action action)
+{
+    switch (action) {
+    case Keys::Action::PreviousRow:
+        on_btnPreRow_clicked();
+        break;
+    case Keys::Action::NextRow:
+        on_btnNextRow_clicked();
+        break;
+    case Keys::Action::Toggle:
+        // No second touch may reach the table while the re-query of this one runs.
+        setEnabled(false);
+        ToggleCurrentCoupon();
+        setEnabled(true);
+        break;
+    case Keys::Action::Exit:
+        on_QbtnExit_clicked();
+        break;
+    case Keys::Action::Pay:
+        on_btnPay_clicked();
+        break;
+    case Keys::Action::None:
+        break;
+    }
+}
+
 bool VipCouponWidget::HasPromotion()
 {
     LogLine line;
-    const bool promotion = Gateway::hasPromotion(m_DscDetails, line);
-    m_log.WriteLog(kModule, line.function, line.text);
+    const bool promotion = Records::hasPromotion(m_DscDetails, line);
+    m_log.WriteLog(LogModule::kLibrary, line.function, line.text);
     return promotion;
 }
 
 bool VipCouponWidget::HasMemberPrice()
 {
     LogLine line;
-    const bool memberPrice = Gateway::hasMemberPrice(m_DscDetails, line);
-    m_log.WriteLog(kModule, line.function, line.text);
+    const bool memberPrice = Records::hasMemberPrice(m_DscDetails, line);
+    m_log.WriteLog(LogModule::kLibrary, line.function, line.text);
     return memberPrice;
 }
 
@@ -400,13 +423,13 @@ void VipCouponWidget::ShowMessage(const QString &text)
 
 void VipCouponWidget::SelectRow(int row)
 {
-    ui->tableView->selectRow(row);
-    ui->tableView->scrollTo(m_pModel->index(row, 0));
+    m_ui->tableView->selectRow(row);
+    m_ui->tableView->scrollTo(m_pModel->index(row, 0));
 }
 
 int VipCouponWidget::CurrentRow() const
 {
-    return ui->tableView->currentIndex().row();
+    return m_ui->tableView->currentIndex().row();
 }
 
 QString VipCouponWidget::CellText(int row, int column) const
@@ -425,12 +448,12 @@ void VipCouponWidget::SetCellText(int row, int column, const QString &text)
 
 void VipCouponWidget::SetRowStandard(int row)
 {
-    SetRowDelegate(row, new StandardDelegate(ui->tableView, kFirstColumn, kLastColumn));
+    SetRowDelegate(row, new StandardDelegate(m_ui->tableView, kFirstColumn, kLastColumn));
 }
 
 void VipCouponWidget::SetRowColored(int row, const QColor &color)
 {
-    SetRowDelegate(row, new RowColorDelegate(ui->tableView, kFirstColumn, kLastColumn, color));
+    SetRowDelegate(row, new RowColorDelegate(m_ui->tableView, kFirstColumn, kLastColumn, color));
 }
 
 void VipCouponWidget::SetRowDelegate(int row, QAbstractItemDelegate *delegate)

@@ -7,6 +7,7 @@
 #include <QModelIndex>
 
 #include "records/records.h"
+#include "ui/keymapping.h"
 #include "support/logwriter.h"
 
 namespace Ui { class VipCouponWidget; }
@@ -16,7 +17,6 @@ class QStandardItemModel;
 class RowDelegates;
 class MessageWidget;
 class CoupMsgWidget;
-class VipCouponCPU;
 
 // The full-screen coupon selection dialog. It also holds most of the call's records, so that
 // the controller and the dialog work on the same lists.
@@ -32,6 +32,8 @@ public:
                              const QList<CouponPayDetail> &couponPayDetails,
                              const QList<GoodDetail> &goodsDetails);
     void ToggleCurrentCoupon();
+    // What a programmed POS key does here, once the controller has found its function.
+    void RunKeyAction(Keys::Action action);
     bool HasPromotion();
     bool HasMemberPrice();
 
@@ -71,9 +73,9 @@ private slots:
     void on_btnNextRow_clicked();
 
 private:
+    void FillCouponTable();
     // The controller maps POS keyboard function codes onto the dialog's own actions.
-    friend class VipCouponCPU;
-
+    friend 
     void FillCouponTable();
     // Asks the controller for the list that fits the current selection; the controller answers
     // through RefreshCouponStates before this returns, or ends the dialog.
@@ -93,7 +95,7 @@ private:
     QString CellText(int row, int column) const;
     void SetCellText(int row, int column, const QString &text);
 
-    std::unique_ptr<Ui::VipCouponWidget> ui;
+    std::unique_ptr<Ui::VipCouponWidget> m_ui;
     LogWriter m_log;
     QStandardItemModel *m_pModel = nullptr;         // child of the dialog
     std::unique_ptr<MessageWidget> m_pMessage;

@@ -6,9 +6,9 @@
 
 WaitWidget::WaitWidget(QWidget *parent)
     : QWidget(parent)
-    , ui(new Ui::WaitWidget)
+    , m_ui(new Ui::WaitWidget)
 {
-    ui->setupUi(this);
+    m_ui->setupUi(this);
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
     setWindowModality(Qt::ApplicationModal);
     setWindowOpacity(1.0);
@@ -20,12 +20,12 @@ WaitWidget::~WaitWidget() = default;
 
 void WaitWidget::SetWaitText(const QString &text)
 {
-    ui->Qlabel_text->setText(text);
+    m_ui->Qlabel_text->setText(text);
 }
 
 void WaitWidget::ShowWaiting()
 {
-    ui->Qlbldot->setText(QStringLiteral("......"));
+    m_ui->Qlbldot->setText(QStringLiteral("......"));
     showFullScreen();
 }
 

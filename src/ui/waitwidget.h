@@ -26,5 +26,5 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    std::unique_ptr<Ui::WaitWidget> ui;
+    std::unique_ptr<Ui::WaitWidget> m_ui;
 };

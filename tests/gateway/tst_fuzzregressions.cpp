@@ -63,9 +63,9 @@ void tst_FuzzRegressions::couponListWithRepeatedKeys()
     QFETCH(int, goods);
     QFETCH(int, pays);
 
-    const Gateway::CouponListReply parsed = Gateway::parseCouponListReply(1, reply, QStringLiteral("1"));
+    const Gateway::CouponListReply parsed = Gateway::parseCouponListReply(Gateway::CouponListMode::Selection, reply, QStringLiteral("1"));
     QCOMPARE(parsed.ok, ok);
-    QCOMPARE(parsed.error, error);
+    QCOMPARE(parsed.message, error);
     QCOMPARE(parsed.coupons.size(), coupons);
     QCOMPARE(parsed.coupons.isEmpty() ? 0 : parsed.coupons.first().goodsList.size(), couponGoods);
     QCOMPARE(parsed.goods.size(), goods);

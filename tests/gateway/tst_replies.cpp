@@ -164,10 +164,10 @@ void tst_Replies::couponListFailuresCarryTheirMessage()
     QFETCH(QString, reply);
     QFETCH(QString, error);
     QFETCH(QStringList, log);
-    for (int mode : {0, 1}) {
+    for (Gateway::CouponListMode mode : {Gateway::CouponListMode::Member, Gateway::CouponListMode::Selection}) {
         const Gateway::CouponListReply parsed = Gateway::parseCouponListReply(mode, reply, QStringLiteral("0"));
         QVERIFY(!parsed.ok);
-        QCOMPARE(parsed.error, error);
+        QCOMPARE(parsed.message, error);
         QCOMPARE(lines(parsed.log), log);
         QVERIFY(parsed.coupons.isEmpty());
         QVERIFY(parsed.pays.isEmpty());
@@ -210,9 +210,9 @@ void tst_Replies::unavailableCouponsHiddenOnlyInFirstList()
     QFETCH(QString, showType);
     QFETCH(QStringList, codes);
     QFETCH(QStringList, log);
-    const Gateway::CouponListReply parsed = Gateway::parseCouponListReply(mode, reply("couponlist-full.json"), showType);
-    QVERIFY2(parsed.ok, qPrintable(parsed.error));
-    QCOMPARE(parsed.error, QString());
+    const Gateway::CouponListReply parsed = Gateway::parseCouponListReply(Gateway::CouponListMode(mode), reply("couponlist-full.json"), showType);
+    QVERIFY2(parsed.ok, qPrintable(parsed.message));
+    QCOMPARE(parsed.message, QString());
     QCOMPARE(couponCodes(parsed.coupons), codes);
     QCOMPARE(lines(parsed.log), log);
 }
@@ -220,8 +220,8 @@ void tst_Replies::unavailableCouponsHiddenOnlyInFirstList()
 void tst_Replies::couponFieldsReadAsText()
 {
     const Gateway::CouponListReply parsed =
-        Gateway::parseCouponListReply(1, reply("couponlist-full.json"), QStringLiteral("1"));
-    QVERIFY2(parsed.ok, qPrintable(parsed.error));
+        Gateway::parseCouponListReply(Gateway::CouponListMode::Selection, reply("couponlist-full.json"), QStringLiteral("1"));
+    QVERIFY2(parsed.ok, qPrintable(parsed.message));
     QCOMPARE(parsed.coupons.size(), 4);
 
     const VipCouponDetail &c = parsed.coupons.at(0);
@@ -292,8 +292,8 @@ void tst_Replies::couponFieldsReadAsText()
 void tst_Replies::goodsWithoutShareDropped()
 {
     const Gateway::CouponListReply parsed =
-        Gateway::parseCouponListReply(0, reply("couponlist-full.json"), QStringLiteral("1"));
-    QVERIFY2(parsed.ok, qPrintable(parsed.error));
+        Gateway::parseCouponListReply(Gateway::CouponListMode::Member, reply("couponlist-full.json"), QStringLiteral("1"));
+    QVERIFY2(parsed.ok, qPrintable(parsed.message));
     QStringList kept;
     for (const GoodDetail &good : parsed.goods)
         kept << good.index + QLatin1Char('=') + good.apportionAmount;
@@ -313,8 +313,8 @@ void tst_Replies::goodsWithoutShareDropped()
 void tst_Replies::bareCouponListSucceeds()
 {
     const Gateway::CouponListReply parsed =
-        Gateway::parseCouponListReply(0, reply("couponlist-bare.json"), QStringLiteral("0"));
-    QVERIFY2(parsed.ok, qPrintable(parsed.error));
+        Gateway::parseCouponListReply(Gateway::CouponListMode::Member, reply("couponlist-bare.json"), QStringLiteral("0"));
+    QVERIFY2(parsed.ok, qPrintable(parsed.message));
     QVERIFY(parsed.coupons.isEmpty());
     QVERIFY(parsed.pays.isEmpty());
     QVERIFY(parsed.goods.isEmpty());
@@ -327,8 +327,8 @@ void tst_Replies::bareCouponListSucceeds()
 void tst_Replies::zeroSharesAddNoCouponPayLine()
 {
     const Gateway::CouponListReply parsed =
-        Gateway::parseCouponListReply(1, reply("couponlist-zero-shares.json"), QStringLiteral("0"));
-    QVERIFY2(parsed.ok, qPrintable(parsed.error));
+        Gateway::parseCouponListReply(Gateway::CouponListMode::Selection, reply("couponlist-zero-shares.json"), QStringLiteral("0"));
+    QVERIFY2(parsed.ok, qPrintable(parsed.message));
     QCOMPARE(couponCodes(parsed.coupons), QStringList{"C001"});
     QVERIFY(parsed.goods.isEmpty());
     QVERIFY(parsed.pays.isEmpty());
@@ -381,7 +381,7 @@ void tst_Replies::vipInfoReply()
     QFETCH(QString, cardNo);
     const Gateway::VipInfoReply parsed = Gateway::parseVipInfoReply(reply);
     QCOMPARE(parsed.ok, ok);
-    QCOMPARE(parsed.error, error);
+    QCOMPARE(parsed.message, error);
     QCOMPARE(parsed.cardNo, cardNo);
 }
 

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "gateway/requests.h"
+#include "records/discounts.h"
 #include "gateway/signing.h"
 
 using Gateway::ParamSet;
@@ -110,9 +111,8 @@ private slots:
 
 void tst_Requests::paths()
 {
-    QCOMPARE(Gateway::couponListPath(0), QStringLiteral("/posPortal/offlineCertiList?sign="));
-    QCOMPARE(Gateway::couponListPath(1), QStringLiteral("/posPortal/offlineCertiSelectList?sign="));
-    QCOMPARE(Gateway::couponListPath(2), QStringLiteral("/posPortal/offlineCertiSelectList?sign="));
+    QCOMPARE(Gateway::couponListPath(Gateway::CouponListMode::Member), QStringLiteral("/posPortal/offlineCertiList?sign="));
+    QCOMPARE(Gateway::couponListPath(Gateway::CouponListMode::Selection), QStringLiteral("/posPortal/offlineCertiSelectList?sign="));
     QCOMPARE(Gateway::vipInfoPath(), QStringLiteral("/posPortal/vipInfo?sign="));
     QCOMPARE(Gateway::batchConsumePath(), QStringLiteral("/posPortal/batchConsumeCerti"));
     QCOMPARE(Gateway::cancelPath(), QStringLiteral("/posPortal/offlineCancelCerti"));
@@ -147,7 +147,7 @@ void tst_Requests::promotionFlag()
     QFETCH(QString, function);
     QFETCH(QString, text);
     LogLine log;
-    QCOMPARE(Gateway::hasPromotion(discounts(lines), log), promotion);
+    QCOMPARE(Records::hasPromotion(discounts(lines), log), promotion);
     QCOMPARE(log.function, function);
     QCOMPARE(log.text, text);
 }
@@ -174,7 +174,7 @@ void tst_Requests::memberPriceFlag()
     QFETCH(QString, function);
     QFETCH(QString, text);
     LogLine log;
-    QCOMPARE(Gateway::hasMemberPrice(discounts(lines), log), memberPrice);
+    QCOMPARE(Records::hasMemberPrice(discounts(lines), log), memberPrice);
     QCOMPARE(log.function, function);
     QCOMPARE(log.text, text);
 }
@@ -215,7 +215,7 @@ void tst_Requests::couponQueryBody()
     QFETCH(QString, json);
 
     Gateway::CouponQueryInput input;
-    input.mode = mode;
+    input.mode = Gateway::CouponListMode(mode);
     if (filled) {
         input.tranMain = saleHeader();
         // The header's own flags take no part: only the computed ones are sent.

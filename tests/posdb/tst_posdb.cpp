@@ -13,7 +13,7 @@
 #include "support/appsettings.h"
 #include "support/testsupport.h"
 
-using PosDb::PosDbConfig;
+using HostDatabase::PosDbConfig;
 
 // Every function gets its own application directory holding the host's INI files and a
 // SQLite till database seeded from tests/data/posdb/seed.sql.
@@ -674,9 +674,9 @@ void tst_PosDB::procedures()
     if (operation == QLatin1String("exexProc")) {
         ok = db.exexProc(name, message);
     } else if (operation == QLatin1String("exexProcWithArgs")) {
-        QList<PosDb::ProcParam> parameters;
+        QList<HostDatabase::ProcParam> parameters;
         if (withParameters)
-            parameters.append(PosDb::ProcParam(QStringLiteral("org"), QStringLiteral("0101"), 1,
+            parameters.append(HostDatabase::ProcParam(QStringLiteral("org"), QStringLiteral("0101"), 1,
                                                QMetaType::QString));
         ok = db.exexProcWithArgs(name, parameters, message);
     } else {

@@ -5,7 +5,7 @@
 #include "posdb/posdbconfig.h"
 #include "support/testsupport.h"
 
-using PosDb::PosDbConfig;
+using HostDatabase::PosDbConfig;
 
 class tst_PosDbConfig : public QObject
 {
@@ -102,7 +102,7 @@ void tst_PosDbConfig::readsTheLayoutOfTheSysType()
     if (!hostIni.isEmpty())
         writeFile(dir.filePath(hostFile), hostIni);
 
-    const PosDbConfig config = PosDb::readPosDbConfig(dir.path());
+    const PosDbConfig config = HostDatabase::readPosDbConfig(dir.path());
 
     QTEST(config.dbType, "dbType");
     QTEST(config.server, "server");
@@ -150,7 +150,7 @@ void tst_PosDbConfig::iniValueAsTheHostReadsIt()
     QFETCH(QByteArray, content);
     QFETCH(QString, key);
     QFETCH(bool, found);
-    const QString value = PosDb::iniValue(content, key);
+    const QString value = HostDatabase::iniValue(content, key);
     QTEST(value, "value");
     QCOMPARE(!value.isNull(), found);
 }
@@ -172,7 +172,7 @@ void tst_PosDbConfig::driverByType_data()
 void tst_PosDbConfig::driverByType()
 {
     QFETCH(QString, type);
-    QTEST(PosDb::driverForType(type), "driver");
+    QTEST(HostDatabase::driverForType(type), "driver");
 }
 
 void tst_PosDbConfig::bareFileNamesLiveInTheApplicationDir_data()
@@ -193,15 +193,15 @@ void tst_PosDbConfig::bareFileNamesLiveInTheApplicationDir_data()
 void tst_PosDbConfig::bareFileNamesLiveInTheApplicationDir()
 {
     QFETCH(QString, path);
-    QTEST(PosDb::resolveBareFileName(path, QStringLiteral("/opt/till")), "resolved");
+    QTEST(HostDatabase::resolveBareFileName(path, QStringLiteral("/opt/till")), "resolved");
 }
 
 void tst_PosDbConfig::connectionStrings()
 {
-    QCOMPARE(PosDb::sqlServerConnectionString(QStringLiteral("POS-01\\SQLEXPRESS"),
+    QCOMPARE(HostDatabase::sqlServerConnectionString(QStringLiteral("POS-01\\SQLEXPRESS"),
                                               QStringLiteral("PosData")),
              QStringLiteral("DRIVER={SQL SERVER};SERVER=POS-01\\SQLEXPRESS;DATABASE=PosData"));
-    QCOMPARE(PosDb::accessConnectionString(QStringLiteral("C:\\pos.mdb"), QStringLiteral("sa"),
+    QCOMPARE(HostDatabase::accessConnectionString(QStringLiteral("C:\\pos.mdb"), QStringLiteral("sa"),
                                            QString()),
              QStringLiteral("DRIVER={Microsoft Access Driver (*.mdb,*.accdb)};DBQ=C:\\pos.mdb;"
                             "UID=sa;PWD="));
@@ -223,7 +223,7 @@ void tst_PosDbConfig::missingPortMeansTheUsualOne()
 {
     QFETCH(int, configured);
     QFETCH(int, defaultPort);
-    QTEST(PosDb::portOrDefault(configured, defaultPort), "port");
+    QTEST(HostDatabase::portOrDefault(configured, defaultPort), "port");
 }
 
 void tst_PosDbConfig::connectionFileEncodingIsRecognised_data()
@@ -250,7 +250,7 @@ void tst_PosDbConfig::connectionFileEncodingIsRecognised_data()
 void tst_PosDbConfig::connectionFileEncodingIsRecognised()
 {
     QFETCH(QByteArray, bytes);
-    QTEST(PosDb::decodeConnectionFile(bytes), "text");
+    QTEST(HostDatabase::decodeConnectionFile(bytes), "text");
 }
 
 void tst_PosDbConfig::accessPathSitsAfterTheSecondEquals_data()
@@ -271,7 +271,7 @@ void tst_PosDbConfig::accessPathSitsAfterTheSecondEquals_data()
 void tst_PosDbConfig::accessPathSitsAfterTheSecondEquals()
 {
     QFETCH(QString, text);
-    QTEST(PosDb::accessPathFromConnectionText(text), "path");
+    QTEST(HostDatabase::accessPathFromConnectionText(text), "path");
 }
 
 void tst_PosDbConfig::accessPathWithoutDriveIsRelative_data()
@@ -286,14 +286,14 @@ void tst_PosDbConfig::accessPathWithoutDriveIsRelative_data()
 void tst_PosDbConfig::accessPathWithoutDriveIsRelative()
 {
     QFETCH(QString, path);
-    QTEST(PosDb::resolveAccessPath(path, QStringLiteral("/opt/till")), "resolved");
+    QTEST(HostDatabase::resolveAccessPath(path, QStringLiteral("/opt/till")), "resolved");
 }
 
 void tst_PosDbConfig::traceText()
 {
-    QCOMPARE(PosDb::traceText(QStringLiteral("excuteSQL"), QStringLiteral("delete from t")),
+    QCOMPARE(HostDatabase::traceText(QStringLiteral("excuteSQL"), QStringLiteral("delete from t")),
              QStringLiteral("函数:excuteSQL||执行:delete from t||"));
-    QCOMPARE(PosDb::traceText(QStringLiteral("openRecordset"), QString()),
+    QCOMPARE(HostDatabase::traceText(QStringLiteral("openRecordset"), QString()),
              QStringLiteral("函数:openRecordset||执行:||"));
 }
 

@@ -5,8 +5,8 @@
 
 #include "posdb/posdbsql.h"
 
-using PosDb::FieldValue;
-using PosDb::ProcParam;
+using HostDatabase::FieldValue;
+using HostDatabase::ProcParam;
 
 Q_DECLARE_METATYPE(QList<FieldValue>)
 Q_DECLARE_METATYPE(QList<ProcParam>)
@@ -53,7 +53,7 @@ void tst_PosDbSql::formatLetters()
 {
     QFETCH(QString, format);
     QFETCH(QString, letters);
-    const QVector<QChar> parsed = PosDb::formatLetters(format);
+    const QVector<QChar> parsed = HostDatabase::formatLetters(format);
     QCOMPARE(QString(parsed.constData(), parsed.size()), letters);
 }
 
@@ -82,7 +82,7 @@ void tst_PosDbSql::convertsByLetter()
     QFETCH(QVariant, value);
     QFETCH(QChar, letter);
     QFETCH(QVariant, converted);
-    const QVariant actual = PosDb::convertByLetter(value, letter);
+    const QVariant actual = HostDatabase::convertByLetter(value, letter);
     QCOMPARE(actual.userType(), converted.userType());
     QCOMPARE(actual, converted);
 }
@@ -90,9 +90,9 @@ void tst_PosDbSql::convertsByLetter()
 void tst_PosDbSql::formatAndValueCountsMustAgree()
 {
     QVariantList converted;
-    QVERIFY(PosDb::convertByFormat(QStringLiteral("%s%d"), {QStringLiteral("x"), 1}, converted));
+    QVERIFY(HostDatabase::convertByFormat(QStringLiteral("%s%d"), {QStringLiteral("x"), 1}, converted));
     QCOMPARE(converted, QVariantList({QStringLiteral("x"), 1.0}));
-    QVERIFY(!PosDb::convertByFormat(QStringLiteral("%s"), {QStringLiteral("x"), 1}, converted));
+    QVERIFY(!HostDatabase::convertByFormat(QStringLiteral("%s"), {QStringLiteral("x"), 1}, converted));
     QVERIFY(converted.isEmpty());
 }
 
@@ -121,8 +121,8 @@ void tst_PosDbSql::insertAndUpdateTexts()
     QFETCH(QStringList, fields);
     QFETCH(QString, condition);
     const QString table = QStringLiteral("tSaleJournal");
-    QTEST(PosDb::insertSql(table, fields), "insertText");
-    QTEST(PosDb::updateSql(table, fields, condition), "updateText");
+    QTEST(HostDatabase::insertSql(table, fields), "insertText");
+    QTEST(HostDatabase::updateSql(table, fields, condition), "updateText");
 }
 
 void tst_PosDbSql::positionalExecText_data()
@@ -137,7 +137,7 @@ void tst_PosDbSql::positionalExecText_data()
 void tst_PosDbSql::positionalExecText()
 {
     QFETCH(int, count);
-    QTEST(PosDb::positionalExecSql(QStringLiteral("up_Close"), count), "sql");
+    QTEST(HostDatabase::positionalExecSql(QStringLiteral("up_Close"), count), "sql");
 }
 
 void tst_PosDbSql::insertStatementText_data()
@@ -159,7 +159,7 @@ void tst_PosDbSql::insertStatementText_data()
 void tst_PosDbSql::insertStatementText()
 {
     QFETCH(QList<FieldValue>, fields);
-    QTEST(PosDb::insertStatementText(QStringLiteral("tSaleJournal"), fields), "sql");
+    QTEST(HostDatabase::insertStatementText(QStringLiteral("tSaleJournal"), fields), "sql");
 }
 
 void tst_PosDbSql::emptyTypeOneInputBecomesStars_data()
@@ -204,7 +204,7 @@ void tst_PosDbSql::procedureCallText()
 {
     QFETCH(QString, type);
     QFETCH(QList<ProcParam>, params);
-    QTEST(PosDb::procedureCallSql(type, QStringLiteral("up_Sum"), params), "sql");
+    QTEST(HostDatabase::procedureCallSql(type, QStringLiteral("up_Sum"), params), "sql");
 }
 
 void tst_PosDbSql::paramValueConversion_data()
@@ -231,7 +231,7 @@ void tst_PosDbSql::paramValueConversion()
     QFETCH(bool, ok);
     QFETCH(QVariant, converted);
     QVariant actual;
-    QCOMPARE(PosDb::convertParamValue(ProcParam(QStringLiteral("p"), value, direction, valueType),
+    QCOMPARE(HostDatabase::convertParamValue(ProcParam(QStringLiteral("p"), value, direction, valueType),
                                       actual),
              ok);
     if (ok) {
@@ -256,7 +256,7 @@ void tst_PosDbSql::serverTimeStatement_data()
 void tst_PosDbSql::serverTimeStatement()
 {
     QFETCH(QString, type);
-    QTEST(PosDb::serverTimeSql(type), "sql");
+    QTEST(HostDatabase::serverTimeSql(type), "sql");
 }
 
 void tst_PosDbSql::exceptionsBecomeMessages_data()
@@ -276,7 +276,7 @@ void tst_PosDbSql::exceptionsBecomeMessages()
 {
     QFETCH(int, kind);
     QString message = QStringLiteral("trace||");
-    const bool result = PosDb::runGuarded(message, [kind]() -> bool {
+    const bool result = HostDatabase::runGuarded(message, [kind]() -> bool {
         switch (kind) {
         case 0: return true;
         case 1: return false;

@@ -4,10 +4,6 @@
 #include "gateway/replies.h"
 #include "gateway/requests.h"
 
-namespace {
-const QString kModule = QStringLiteral("SCRM批量用券动态库");
-}
-
 bool VipCouponCPU::BatchConsumeCoupons(QString &message)
 {
     VipCouponWidget &dialog = m_VipCouponWidget;
@@ -16,15 +12,15 @@ bool VipCouponCPU::BatchConsumeCoupons(QString &message)
 
     const QString body = MakeSignedBody(
         Gateway::batchConsumeParams(dialog.m_TranMain, dialog.m_SelCouponDetails, m_PluIndex));
-    m_LogWriter.WriteLog(kModule, QStringLiteral("进行券核销接口"), QStringLiteral("调用开始"));
+    m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("进行券核销接口"), QStringLiteral("调用开始"));
 
     QString reply;
     if (!SendRequest(Gateway::batchConsumePath(), body, reply, message)) {
-        m_LogWriter.WriteLog(kModule, QStringLiteral("批量券核销接口查询失败"), message);
+        m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("批量券核销接口查询失败"), message);
         return false;
     }
     if (!ParseBatchConsumeReply(reply, message)) {
-        m_LogWriter.WriteLog(kModule, QStringLiteral("批量券核销错误"), message);
+        m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("批量券核销错误"), message);
         return false;
     }
     return true;

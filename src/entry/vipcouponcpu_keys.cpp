@@ -9,7 +9,6 @@
 #include "ui/keymapping.h"
 
 namespace {
-const QString kModule = QStringLiteral("SCRM批量用券动态库");
 const QString kLookupSuffix = QStringLiteral(" TwPosConfig-KeyBoardGetFuncCode");
 }
 
@@ -21,28 +20,7 @@ void VipCouponCPU::SlotKeyPressed(int keycode)
         ShowMessage(error);
         return;
     }
-    VipCouponWidget &dialog = m_VipCouponWidget;
-    switch (Keys::actionFor(Keys::editionOf(m_sSysType), funcValue)) {
-    case Keys::Action::PreviousRow:
-        dialog.on_btnPreRow_clicked();
-        break;
-    case Keys::Action::NextRow:
-        dialog.on_btnNextRow_clicked();
-        break;
-    case Keys::Action::Toggle:
-        dialog.setEnabled(false);
-        dialog.ToggleCurrentCoupon();
-        dialog.setEnabled(true);
-        break;
-    case Keys::Action::Exit:
-        dialog.on_QbtnExit_clicked();
-        break;
-    case Keys::Action::Pay:
-        dialog.on_btnPay_clicked();
-        break;
-    case Keys::Action::None:
-        break;
-    }
+    m_VipCouponWidget.RunKeyAction(Keys::actionFor(Keys::editionOf(m_sSysType), funcValue));
 }
 
 bool VipCouponCPU::GetKeyFunctionCode(int keycode, QString &funcValue, QString &error)
@@ -75,7 +53,7 @@ bool VipCouponCPU::KeyBoardGetFuncCode(int scanCode, QString &funcValue, QString
                               : QStringLiteral("select FuncValue, KeyType from tPosKeyDef where ScanCode="))
         + scan;
     if (gen5)
-        m_LogWriter.WriteLog(kModule, QStringLiteral("按键查询语句"), sql);
+        m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("按键查询语句"), sql);
 
     QString message;
     {
@@ -91,7 +69,7 @@ bool VipCouponCPU::KeyBoardGetFuncCode(int scanCode, QString &funcValue, QString
         funcValue = query.value(QStringLiteral("FuncValue")).toString();
     }
     if (gen5) {
-        m_LogWriter.WriteLog(kModule, QStringLiteral("按键查询结果"), QStringLiteral("FuncValue:") + funcValue);
+        m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("按键查询结果"), QStringLiteral("FuncValue:") + funcValue);
         return true;
     }
 

@@ -5,7 +5,11 @@
 #include "gateway/requests.h"
 
 namespace {
-const QString kModule = QStringLiteral("SCRM批量用券动态库");
+// The controller's mode number: 0 the member's list, anything else the selection's.
+Gateway::CouponListMode listModeOf(int mode)
+{
+    return mode == 0 ? Gateway::CouponListMode::Member : Gateway::CouponListMode::Selection;
+}
 }
 
 bool VipCouponCPU::QueryVipInfo(QString &error)
@@ -24,7 +28,7 @@ bool VipCouponCPU::QueryVipInfo(QString &error)
     }
     const Gateway::VipInfoReply parsed = Gateway::parseVipInfoReply(reply);
     if (!parsed.ok) {
-        error = parsed.error;
+        error = parsed.message;
         return false;
     }
     tranMain.vip_no = parsed.cardNo;
@@ -44,8 +48,9 @@ bool VipCouponCPU::QueryCoupons(int mode, QList<VipCouponDetail> &coupons, QList
         return false;
     }
 
+    const Gateway::CouponListMode listMode = listModeOf(mode);
     Gateway::CouponQueryInput input;
-    input.mode = mode;
+    input.mode = listMode;
     input.tranMain = dialog.m_TranMain;
     input.goods = dialog.m_PluDetails;
     input.pays = dialog.m_TranPayDetails;
@@ -53,42 +58,42 @@ bool VipCouponCPU::QueryCoupons(int mode, QList<VipCouponDetail> &coupons, QList
     input.optimalNum = m_sOptimalNum;
     input.memberPrice = dialog.HasMemberPrice();
     input.promotion = dialog.HasPromotion();
-    if (mode == 1) {
-        m_LogWriter.WriteLog(kModule, QStringLiteral("选中券数量"), QString::number(dialog.m_SelCouponDetails.size()));
+    if (listMode == Gateway::CouponListMode::Selection) {
+        m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("选中券数量"), QString::number(dialog.m_SelCouponDetails.size()));
         input.selected = dialog.m_SelCouponDetails;
     }
     const QString body = JsonToString(Gateway::couponQueryBody(input));
-    m_LogWriter.WriteLog(kModule, QStringLiteral("券查询接口参数"), body);
+    m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("券查询接口参数"), body);
 
     QString signedParams;
     const QString signature = MakeSign(Gateway::couponQuerySignParams(dialog.m_TranMain), signedParams);
-    const QString path = Gateway::couponListPath(mode) + signature + QLatin1Char('&') + signedParams;
+    const QString path = Gateway::couponListPath(listMode) + signature + QLatin1Char('&') + signedParams;
 
-    const QString step = mode == 1 ? QStringLiteral("选中此券并获取此券可用的其他优惠券列表 接口")
+    const QString step = listMode == Gateway::CouponListMode::Selection ? QStringLiteral("选中此券并获取此券可用的其他优惠券列表 接口")
                                    : QStringLiteral("获取会员名下券 接口");
-    m_LogWriter.WriteLog(kModule, step, QStringLiteral("调用开始"));
+    m_LogWriter.WriteLog(LogModule::kLibrary, step, QStringLiteral("调用开始"));
 
     QString reply;
     if (!SendRequest(path, body, reply, error)) {
-        m_LogWriter.WriteLog(kModule, QStringLiteral("接口查询失败"), error);
+        m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("接口查询失败"), error);
         return false;
     }
     if (!ParseCouponList(mode, reply, coupons, pays, goods, error)) {
-        m_LogWriter.WriteLog(kModule, QStringLiteral("券查询错误"), error);
+        m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("券查询错误"), error);
         return false;
     }
-    m_LogWriter.WriteLog(kModule, step, QStringLiteral("调用成功"));
+    m_LogWriter.WriteLog(LogModule::kLibrary, step, QStringLiteral("调用成功"));
     return true;
 }
 
 bool VipCouponCPU::ParseCouponList(int mode, const QString &reply, QList<VipCouponDetail> &coupons,
                                    QList<CouponPayDetail> &pays, QList<GoodDetail> &goods, QString &error)
 {
-    const Gateway::CouponListReply parsed =
-        Gateway::parseCouponListReply(mode, reply, m_VipCouponWidget.m_TranMain.VipCouponNoCanShowType);
+    const Gateway::CouponListReply parsed = Gateway::parseCouponListReply(
+        listModeOf(mode), reply, m_VipCouponWidget.m_TranMain.VipCouponNoCanShowType);
     writeLines(parsed.log);
     if (!parsed.ok) {
-        error += parsed.error;
+        error += parsed.message;
         return false;
     }
     coupons += parsed.coupons;

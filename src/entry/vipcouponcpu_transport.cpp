@@ -4,17 +4,13 @@
 
 #include "gateway/transport.h"
 
-namespace {
-const QString kModule = QStringLiteral("SCRM批量用券动态库");
-}
-
 bool VipCouponCPU::SendRequest(const QString &path, const QString &body, QString &reply, QString &error)
 {
     // A request started from inside another one's wait (input that slipped past the overlay)
     // would end the first request's thread while the server may be acting on it: refuse it.
     if (m_WaitLoop.isRunning()) {
         error = QStringLiteral("上一个接口请求仍在处理中，请稍候再试");
-        m_LogWriter.WriteLog(kModule, QObject::tr("异常"), error);
+        m_LogWriter.WriteLog(LogModule::kLibrary, QObject::tr("异常"), error);
         return false;
     }
 
@@ -24,10 +20,10 @@ bool VipCouponCPU::SendRequest(const QString &path, const QString &body, QString
     overlay.repaint();
 
     if (m_WaitThread.isRunning()) {
-        m_LogWriter.WriteLog(kModule, QObject::tr("异常"), QStringLiteral("发送仍在继续"));
+        m_LogWriter.WriteLog(LogModule::kLibrary, QObject::tr("异常"), QStringLiteral("发送仍在继续"));
         m_WaitThread.terminate();
     }
-    m_LogWriter.WriteLog(kModule, QStringLiteral("接口请求内容"), body);
+    m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("接口请求内容"), body);
 
     if (!m_WaitThread.PrepareRequest(path, body, error))
         return false;
@@ -39,10 +35,10 @@ bool VipCouponCPU::SendRequest(const QString &path, const QString &body, QString
     overlay.close();
     if (success) {
         reply = m_WaitThread.replyText();
-        m_LogWriter.WriteLog(kModule, QStringLiteral("调用成功"), Gateway::replyForLog(reply));
+        m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("调用成功"), Gateway::replyForLog(reply));
         return true;
     }
     error = m_WaitThread.errorText();
-    m_LogWriter.WriteLog(kModule, QStringLiteral("调用失败"), error);
+    m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("调用失败"), error);
     return false;
 }

@@ -2,24 +2,20 @@
 // are written here.
 #include "entry/vipcouponcpu.h"
 
-namespace {
-const QString kModule = QStringLiteral("SCRM批量用券动态库");
-}
-
 QString VipCouponCPU::MakeSign(Gateway::ParamSet params, QString &signedParamText)
 {
     const Gateway::QuerySignature signature = Gateway::signQuery(params);
     signedParamText = signature.paramText;
-    m_LogWriter.WriteLog(kModule, QStringLiteral("签名字符串"), signature.baseText);
-    m_LogWriter.WriteLog(kModule, QStringLiteral("签名结果"), signature.signature);
+    m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("签名字符串"), signature.baseText);
+    m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("签名结果"), signature.signature);
     return signature.signature;
 }
 
 QString VipCouponCPU::MakeSignedBody(Gateway::ParamSet params)
 {
     const Gateway::SignedFormBody signedBody = Gateway::signFormBody(params);
-    m_LogWriter.WriteLog(kModule, QStringLiteral("签名结果"), signedBody.signature);
-    m_LogWriter.WriteLog(kModule, QStringLiteral("发送报文明文"), signedBody.plainBody);
+    m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("签名结果"), signedBody.signature);
+    m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("发送报文明文"), signedBody.plainBody);
     return signedBody.body;
 }
 

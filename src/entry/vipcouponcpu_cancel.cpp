@@ -4,15 +4,11 @@
 #include "gateway/replies.h"
 #include "gateway/requests.h"
 
-namespace {
-const QString kModule = QStringLiteral("SCRM批量用券动态库");
-}
-
 bool VipCouponCPU::CancelPaymentCoupons(QString &message)
 {
     VipCouponWidget &dialog = m_VipCouponWidget;
     const QString body = MakeSignedBody(Gateway::cancelPaymentParams(dialog.m_TranMain));
-    m_LogWriter.WriteLog(kModule, QStringLiteral("线下交易券撤销接口入参"), body);
+    m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("线下交易券撤销接口入参"), body);
     if (!SendCancelRequest(body, message))
         return false;
 
@@ -34,7 +30,7 @@ bool VipCouponCPU::ReturnCoupons(QString &message)
     }
 
     const QString body = MakeSignedBody(Gateway::returnParams(dialog.m_TranMain, plan.refunded));
-    m_LogWriter.WriteLog(kModule, QStringLiteral("线下交易券撤销接口入参"), body);
+    m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("线下交易券撤销接口入参"), body);
     if (!SendCancelRequest(body, message))
         return false;
 
