@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QObject>
@@ -64,9 +65,11 @@ void writeSuccess(LogWriter &log, const HostParameters &params, const VipCouponW
     const ResultDocuments::SuccessResult result = ResultDocuments::buildSuccessResult(
         dialog.m_TranMain, dialog.m_SelCouponDetails, dialog.m_GoodDetails, dialog.m_CouponPayDetails);
     if (!fits(result.discountXml, limit) || !fits(result.paymentXml, limit) || !fits(result.amount, limit)) {
-        // The server has already done its part: keep the documents in the log for support.
-        for (const LogLine &line : result.log)
-            log.WriteLog(LogModule::kTitle, line.function, line.text);
+        // The server has already done its part: keep the documents in the log for support,
+        // without the success lines the host never got.
+        log.WriteLog(LogModule::kTitle, QStringLiteral("传出参数超过约定的缓冲区大小，未传出"),
+                     QStringLiteral("金额：") + result.amount + QStringLiteral("\n折扣文档：") + result.discountXml
+                         + QStringLiteral("\n支付文档：") + result.paymentXml);
         writeFailure(log, params,
                      QStringLiteral("交易已在服务器完成，但传出参数超过约定的缓冲区大小（%1字节），请联系管理员处理").arg(limit),
                      limit);
@@ -107,6 +110,10 @@ void runCall(LogWriter &log, const HostParameters &params)
     QEventLoop loop;
     runFor(loop, 600);
     log.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"), QStringLiteral("等待框已开启"));
+
+    // Coupons of an earlier sale may still be spent at the server without a payment: their
+    // cancellation goes first.
+    cpu.RetryPendingReversals();
 
     static const char *const inputNames[4] = {"传入交易主参数", "传入商品参数", "传入支付参数", "传入Udp2参数"};
     QString documents[4];
@@ -168,16 +175,30 @@ void runCall(LogWriter &log, const HostParameters &params)
 
 int cardTrans(LogWriter &libraryLog, const HostParameters &params)
 {
-    if (!QCoreApplication::instance()) {
+    // Every message, refusals included, keeps to the size the host agreed.
+    const int bufferSize = agreedBufferSize();
+    QCoreApplication *application = QCoreApplication::instance();
+    if (!application) {
         const QString reason = QMfcApp::unavailableReason();
         libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"),
                             QStringLiteral("无法创建界面环境：") + (reason.isEmpty() ? QStringLiteral("no Qt application") : reason));
-        writeFailure(libraryLog, params, QStringLiteral("动态库无法显示界面（没有可用的显示设备），请联系管理员处理"));
+        writeFailure(libraryLog, params, QStringLiteral("动态库无法显示界面（没有可用的显示设备），请联系管理员处理"), bufferSize);
+        return 1;
+    }
+    // A Qt console host's application object cannot carry windows: Qt would end the process at
+    // the first dialog.
+    if (!qobject_cast<QApplication *>(application)) {
+        libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"),
+                            QStringLiteral("无法创建界面环境：宿主程序的Qt应用对象是")
+                                + QString::fromLatin1(application->metaObject()->className())
+                                + QStringLiteral("，不是QApplication，不能显示窗口"));
+        writeFailure(libraryLog, params, QStringLiteral("动态库无法显示界面（宿主程序的Qt环境不支持窗口），请联系管理员处理"),
+                     bufferSize);
         return 1;
     }
     if (s_callRunning) {
         libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"), QStringLiteral("上一笔调用尚未结束，拒绝重入"));
-        writeFailure(libraryLog, params, QStringLiteral("上一笔交易仍在处理中，请稍后再试"));
+        writeFailure(libraryLog, params, QStringLiteral("上一笔交易仍在处理中，请稍后再试"), bufferSize);
         return 1;
     }
     s_callRunning = true;
@@ -185,10 +206,10 @@ int cardTrans(LogWriter &libraryLog, const HostParameters &params)
         runCall(libraryLog, params);
     } catch (const std::exception &e) {
         libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("异常"), QString::fromLocal8Bit(e.what()));
-        writeFailure(libraryLog, params, QStringLiteral("动态库内部错误，请联系管理员处理"));
+        writeFailure(libraryLog, params, QStringLiteral("动态库内部错误，请联系管理员处理"), bufferSize);
     } catch (...) {
         libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("异常"), QStringLiteral("未定义的异常"));
-        writeFailure(libraryLog, params, QStringLiteral("动态库内部错误，请联系管理员处理"));
+        writeFailure(libraryLog, params, QStringLiteral("动态库内部错误，请联系管理员处理"), bufferSize);
     }
     s_callRunning = false;
     return 1;

@@ -2,6 +2,10 @@
 
 #include "platform/hostbridge.h"
 
+#ifdef _WIN32
+#include <QFileInfo>
+#endif
+
 namespace {
 // Filled while the library's static objects are being built: a namespace-scope QString in this
 // file might not be constructed yet at that moment, a function-local one always is.
@@ -16,6 +20,17 @@ int s_argc = 0;
 char *s_argv[] = {nullptr};
 void *s_hook = nullptr;
 bool s_pinned = false;
+
+#ifdef _WIN32
+// Qt looks for its plug-ins (platforms\qwindows.dll, sqldrivers\...) beside the host's
+// executable; a till may keep this library and the folders it ships with somewhere else.
+void addModuleFolderToLibraryPaths(void *module)
+{
+    const std::string fileName = HostBridge::moduleFileName(module);
+    if (!fileName.empty())
+        QCoreApplication::addLibraryPath(QFileInfo(QString::fromLocal8Bit(fileName.c_str())).absolutePath());
+}
+#endif
 }
 
 QMfcApp::QMfcApp(int &argc, char **argv)
@@ -34,6 +49,9 @@ bool QMfcApp::EnsureApplication(void *module)
         return false;
     }
     s_hook = HostBridge::installMessageHook(&QMfcApp::deliverPostedEvents);
+#ifdef _WIN32
+    addModuleFolderToLibraryPaths(module);
+#endif
     new QMfcApp(s_argc, s_argv);
     const std::string fileName = HostBridge::moduleFileName(module);
     if (!fileName.empty())

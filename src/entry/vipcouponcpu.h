@@ -55,6 +55,12 @@ public:
     bool ReturnCoupons(QString &message);
     bool SendCancelRequest(const QString &body, QString &message);
 
+    // A consumption whose outcome is unknown is cancelled at once; a cancellation that cannot
+    // be completed is kept and retried at the start of later calls. message gets what the
+    // cashier needs to know of it.
+    void ReverseConsumption(QString &message);
+    void RetryPendingReversals();
+
     // POS keyboard.
     bool GetKeyFunctionCode(int keycode, QString &funcValue, QString &error);
     bool KeyToScanCode(int keycode, int &scanCode);
@@ -79,6 +85,8 @@ public:
     QuestionMessage m_QuestionMessage;
     QList<TranPayDetail> m_PayRDetails;
     QList<TranPayDetail> m_PayNowRDetails;
+    // What the last failed request may have done at the server.
+    Gateway::ServerSide m_eLastServerSide = Gateway::ServerSide::Untouched;
 
 public slots:
     void SlotVipCouponPay();
@@ -89,4 +97,6 @@ public slots:
 private:
     void requery(const QString &logFunction);
     void writeLines(const LogLines &lines);
+    enum class ReversalResult { Done, Refused, Pending };
+    ReversalResult sendReversal(const Gateway::ParamSet &params, QString &detail);
 };

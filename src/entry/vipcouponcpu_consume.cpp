@@ -17,10 +17,16 @@ bool VipCouponCPU::BatchConsumeCoupons(QString &message)
     QString reply;
     if (!SendRequest(Gateway::batchConsumePath(), body, reply, message)) {
         m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("批量券核销接口查询失败"), message);
+        if (m_eLastServerSide == Gateway::ServerSide::Unknown)
+            ReverseConsumption(message);
         return false;
     }
     if (!ParseBatchConsumeReply(reply, message)) {
         m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("批量券核销错误"), message);
+        // Only the envelope's own "no" is a certain answer; anything else that came back may
+        // stand for a consumption the server did carry out.
+        if (Gateway::readEnvelope(reply).state != Gateway::EnvelopeState::Refused)
+            ReverseConsumption(message);
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 
 bool VipCouponCPU::SendRequest(const QString &path, const QString &body, QString &reply, QString &error)
 {
+    m_eLastServerSide = Gateway::ServerSide::Untouched;
     // A request started from inside another one's wait (input that slipped past the overlay)
     // would end the first request's thread while the server may be acting on it: refuse it.
     if (m_WaitLoop.isRunning()) {
@@ -39,6 +40,7 @@ bool VipCouponCPU::SendRequest(const QString &path, const QString &body, QString
         return true;
     }
     error = m_WaitThread.errorText();
+    m_eLastServerSide = m_WaitThread.serverSide();
     m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("调用失败"), error);
     return false;
 }

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QVariant>
 
 namespace Gateway {
 
@@ -152,8 +153,13 @@ QString jsonText(const QJsonValue &value)
     if (value.isString())
         return value.toString();
     if (value.isDouble()) {
+        // Card numbers and ids arrive as numbers too. Qt keeps a JSON integer that fits 64 bits
+        // as one: a double would change the 19-digit card numbers some stores issue.
+        const QVariant exact = value.toVariant();
+        if (exact.userType() == QMetaType::LongLong)
+            return QString::number(exact.toLongLong());
         const double d = value.toDouble();
-        // Ids and card numbers arrive as numbers too: keep every digit, never an exponent.
+        // Fractions, and integers beyond 64 bits: every digit a double holds.
         if (std::trunc(d) == d && std::fabs(d) <= largestExactInteger)
             return QString::number(static_cast<qint64>(d));
         return QString::number(d, 'g', QLocale::FloatingPointShortest);

@@ -179,6 +179,20 @@ ParamSet cancelPaymentParams(const TranMainDetail &tranMain)
     return params;
 }
 
+ParamSet reversalParams(const TranMainDetail &tranMain, const QList<VipCouponDetail> &sent)
+{
+    QJsonArray codes;
+    for (const VipCouponDetail &coupon : sent)
+        codes.append(coupon.certiInfoCode);
+    ParamSet params;
+    params.insert(QStringLiteral("orgCode"), tranMain.OrgCode);
+    params.insert(QStringLiteral("vipInfoId"), tranMain.vip_id);
+    params.insert(QStringLiteral("origBizBillNo"), tranMain.bizBillNo);
+    params.insert(QStringLiteral("origSaleNo"), tranMain.Mch);
+    params.insert(QStringLiteral("code"), jsonToString(codes));
+    return params;
+}
+
 ParamSet returnParams(const TranMainDetail &tranMain, const TranPayDetail &refunded)
 {
     ParamSet params;

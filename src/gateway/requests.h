@@ -48,6 +48,9 @@ ParamSet batchConsumeParams(const TranMainDetail &tranMain, const QList<VipCoupo
 // "A;B" -> ["A","B"] as compact JSON; empty parts are kept.
 QString couponCodeArray(const QString &codes);
 ParamSet cancelPaymentParams(const TranMainDetail &tranMain);                 // CANCEL
+// The cancellation of a consumption whose outcome is unknown: the sale's bill and flow number
+// (Mch, which the consumption set to saleNo) and the codes of exactly the coupons it sent.
+ParamSet reversalParams(const TranMainDetail &tranMain, const QList<VipCouponDetail> &sent);
 ParamSet returnParams(const TranMainDetail &tranMain, const TranPayDetail &refunded);   // VOID
 
 // Which coupon payment of an earlier sale a return gives back (VOID).

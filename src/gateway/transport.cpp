@@ -50,6 +50,28 @@ QString replyErrorMessage(int errorCode, const QString &errorString)
     return networkErrorMessage(errorCode, errorString);
 }
 
+ServerSide serverSideAfterError(int qtNetworkError, int httpStatus)
+{
+    if (httpStatus >= 400 && httpStatus < 500)
+        return ServerSide::Untouched;
+    if (httpStatus >= 500)
+        return ServerSide::Unknown;
+    switch (qtNetworkError) {
+    // No connection was made, or it failed before the request went out.
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::SslHandshakeFailedError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+    case QNetworkReply::ProtocolUnknownError:
+        return ServerSide::Untouched;
+    default:
+        return ServerSide::Unknown;
+    }
+}
+
 QString oversizeMessage()
 {
     return networkErrorMessage(QNetworkReply::OperationCanceledError,

@@ -32,6 +32,14 @@ QString networkErrorMessage(int errorCode, const QString &errorString);
 // refusal (ContentReSendError, "Unknown error") is reported as what it is: the connection closed.
 QString replyErrorMessage(int errorCode, const QString &errorString);
 
+// Whether a request that failed may still have been carried out by the server. Only a failure
+// that proves the request never reached it, or an HTTP 4xx answer (the server turned it away),
+// leaves the server Untouched; a time-out, a connection lost after sending, an HTTP 5xx answer
+// or a reply cut off for its size leave it Unknown.
+enum class ServerSide { Untouched, Unknown };
+// httpStatus 0 when no HTTP answer arrived.
+ServerSide serverSideAfterError(int qtNetworkError, int httpStatus);
+
 // The cashier's text for a reply refused for its size: the transport's network error with
 // Qt's number for the aborted reply (OperationCanceledError, 5).
 QString oversizeMessage();

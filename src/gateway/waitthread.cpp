@@ -74,6 +74,7 @@ WaitThread::~WaitThread()
 
 bool WaitThread::PrepareRequest(const QString &path, const QString &body, QString &error)
 {
+    m_eServerSide = Gateway::ServerSide::Untouched;
     if (m_sBaseUrl.isEmpty()) {
         error = Gateway::noBaseAddressMessage();
         return false;
@@ -89,6 +90,7 @@ void WaitThread::run()
     m_sReply.clear();
     m_sError.clear();
     m_bSuccess = false;
+    m_eServerSide = Gateway::ServerSide::Unknown;
 
     // Created here: a network manager must live in the thread that uses it. A fresh one per
     // call, so no connection outlives the call.
@@ -149,6 +151,8 @@ void WaitThread::run()
             // is reported with its number; nothing is posted a second time.
             const int code = int(reply->error());
             const QString errorString = reply->errorString();
+            m_eServerSide = Gateway::serverSideAfterError(
+                code, reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt());
             reply->abort();
             m_sError = Gateway::replyErrorMessage(code, errorString);
         }

@@ -3,6 +3,7 @@
 #include <QThread>
 #include <QString>
 
+#include "gateway/transport.h"
 #include "support/logwriter.h"
 
 // Runs one HTTP POST to the SCRM server at a time, off the host's thread, so that the host's
@@ -22,6 +23,8 @@ public:
     bool isSuccess() const { return m_bSuccess; }
     QString replyText() const { return m_sReply; }
     QString errorText() const { return m_sError; }
+    // After a failure: whether the server may have carried the request out all the same.
+    Gateway::ServerSide serverSide() const { return m_eServerSide; }
     QString requestUrl() const { return m_sRequestUrl; }
     int timeoutMs() const { return m_nTimeOut; }
 
@@ -37,4 +40,5 @@ private:
     QString m_sBaseUrl;
     QString m_sRequestUrl;
     int m_nTimeOut = 20000;
+    Gateway::ServerSide m_eServerSide = Gateway::ServerSide::Untouched;
 };

@@ -6,23 +6,12 @@
 #include <QTextCodec>
 
 #include "support/appsettings.h"
+#include "support/inifile.h"
 
 namespace HostDatabase {
 
 namespace {
 
-QString decodeIniText(const QByteArray &content)
-{
-    QTextCodec::ConverterState state;
-    const QString utf8 = QTextCodec::codecForName("UTF-8")->toUnicode(content.constData(),
-                                                                       content.size(), &state);
-    if (state.invalidChars == 0)
-        return utf8;
-    return QTextCodec::codecForName("GBK")->toUnicode(content);
-}
-
-// The host writes these files itself; Qt's INI reader would take each backslash in them for
-// an escape and silently drop it together with the next character.
 class HostIni
 {
 public:
@@ -32,46 +21,13 @@ public:
         if (file.open(QIODevice::ReadOnly))
             m_content = file.readAll();
     }
-    QString text(const char *key) const { return iniValue(m_content, QString::fromUtf8(key)); }
+    QString text(const char *key) const { return IniFile::value(m_content, QString::fromUtf8(key)); }
     int number(const char *key) const { return text(key).toInt(); }
 
 private:
     QByteArray m_content;
 };
 
-}
-
-QString iniValue(const QByteArray &content, const QString &key)
-{
-    const int slash = key.indexOf(QLatin1Char('/'));
-    const QString section = slash < 0 ? QString() : key.left(slash).trimmed();
-    const QString name = key.mid(slash + 1).trimmed();
-    QString text = decodeIniText(content);
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-
-    QString currentSection;
-    const QStringList lines = text.split(QRegularExpression(QStringLiteral("\\r\\n|\\n|\\r")));
-    for (const QString &rawLine : lines) {
-        const QString line = rawLine.trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
-            continue;
-        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
-            currentSection = line.mid(1, line.size() - 2).trimmed();
-            continue;
-        }
-        const int equals = line.indexOf(QLatin1Char('='));
-        if (equals < 0 || currentSection.compare(section, Qt::CaseInsensitive) != 0)
-            continue;
-        if (line.left(equals).trimmed().compare(name, Qt::CaseInsensitive) != 0)
-            continue;
-        QString value = line.mid(equals + 1).trimmed();
-        if (value.size() >= 2 && value.startsWith(QLatin1Char('"'))
-            && value.endsWith(QLatin1Char('"')))
-            value = value.mid(1, value.size() - 2);
-        return value.isNull() ? QStringLiteral("") : value;
-    }
-    return QString();
 }
 
 PosDbConfig readPosDbConfig(const QString &applicationDir)

@@ -21,13 +21,6 @@ struct PosDbConfig
 
 PosDbConfig readPosDbConfig(const QString &applicationDir);
 
-// One "Section/Key" value of INI text as the host's own (Windows) profile reader sees it:
-// section and key names match without regard to case, the value is trimmed and one pair of
-// surrounding double quotes is removed, and a backslash is an ordinary character, since server
-// names ("POS-01\SQLEXPRESS") and paths carry them. Text that is not valid UTF-8 is read as
-// GBK. A missing section or key gives a null text.
-QString iniValue(const QByteArray &content, const QString &key);
-
 // Qt SQL driver for an upper-cased database type; empty when the type has none.
 QString driverForType(const QString &upperType);
 

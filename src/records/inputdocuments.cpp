@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <QJsonValue>
+#include <QVariant>
 #include <QLocale>
 #include <QObject>
 
@@ -153,8 +154,13 @@ QString jsonText(const QJsonValue &value)
     switch (value.type()) {
     case QJsonValue::String:
         return value.toString();
-    case QJsonValue::Double:
+    case QJsonValue::Double: {
+        // An integer that fits 64 bits stays one (payment numbers can have 19 digits).
+        const QVariant exact = value.toVariant();
+        if (exact.userType() == QMetaType::LongLong)
+            return QString::number(exact.toLongLong());
         return QString::number(value.toDouble(), 'f', QLocale::FloatingPointShortest);
+    }
     case QJsonValue::Bool:
         return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
     default:

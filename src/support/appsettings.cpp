@@ -1,7 +1,9 @@
 #include "support/appsettings.h"
 
 #include <QCoreApplication>
-#include <QSettings>
+#include <QFileInfo>
+
+#include "support/inifile.h"
 
 namespace AppSettings {
 
@@ -11,7 +13,13 @@ QString s_overrideDir;
 
 QString applicationDir()
 {
-    return s_overrideDir.isEmpty() ? QCoreApplication::applicationDirPath() : s_overrideDir;
+    if (!s_overrideDir.isEmpty())
+        return s_overrideDir;
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationDirPath();
+    // A host where no application object could be made (no display) still has its settings;
+    // Qt answers only with an object, the kernel without one.
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
 }
 
 void overrideApplicationDir(const QString &dir)
@@ -26,8 +34,8 @@ QString appFilePath(const char *fileName)
 
 QString readIni(const char *fileName, const QString &key, const QString &defaultValue)
 {
-    QSettings settings(appFilePath(fileName), QSettings::IniFormat);
-    return settings.value(key, defaultValue).toString();
+    const QString value = IniFile::valueInFile(appFilePath(fileName), key);
+    return value.isNull() ? defaultValue : value;
 }
 
 }

@@ -18,7 +18,8 @@ void overrideApplicationDir(const QString &dir);   // empty: back to the executa
 
 // applicationDir() followed by fileName (which starts with '/').
 QString appFilePath(const char *fileName);
-// One key of an INI file in the application directory; a missing file or key gives defaultValue.
+// One key of an INI file in the application directory (read by IniFile's rules); a missing file
+// or key gives defaultValue.
 QString readIni(const char *fileName, const QString &key, const QString &defaultValue = QString());
 
 }

@@ -3,6 +3,8 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QObject>
 #include <QTextStream>
 
@@ -47,9 +49,21 @@ void LogWriter::WriteLog(const QString &module, const QString &function, const Q
     writeEntryAt(QDateTime::currentDateTime(), module, function, text);
 }
 
+namespace {
+// Every writer of the process appends to the same daily file, the HTTP worker thread's among
+// them: one entry at a time, so that entries never interleave and no folder creation races.
+QMutex &fileMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+}
+
 void LogWriter::writeEntryAt(const QDateTime &when, const QString &module, const QString &function,
                              const QString &text) const
 {
+    const QString entry = Log::entryText(when, module, function, text);
+    QMutexLocker lock(&fileMutex());
     QDir dir(m_folder);
     if (!dir.exists() && !QDir().mkdir(m_folder)) {
         qDebug() << QObject::tr("更新日志文件夹创建失败，无法写日志");
@@ -62,7 +76,7 @@ void LogWriter::writeEntryAt(const QDateTime &when, const QString &module, const
     }
     // QIODevice::Text gives the platform's line end (CR LF on Windows), as the support staff expect.
     QTextStream stream(&file);
-    stream << Log::entryText(when, module, function, text);
+    stream << entry;
     stream.flush();
     file.close();
 }

@@ -2,6 +2,7 @@
 #include "ui_coupmsgwidget.h"
 
 #include "support/resources.h"
+#include "ui/overlayframe.h"
 
 CoupMsgWidget::CoupMsgWidget(QWidget *parent)
     : QDialog(parent)
@@ -10,11 +11,8 @@ CoupMsgWidget::CoupMsgWidget(QWidget *parent)
     // The close button's icon comes from the compiled-in resources.
     ensureImageResources();
     m_ui->setupUi(this);
-    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
+    OverlayFrame::setUp(*this, Qt::Tool | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
     activateWindow();
-    setWindowModality(Qt::ApplicationModal);
-    setWindowOpacity(1.0);
-    setAttribute(Qt::WA_TranslucentBackground);
 }
 
 CoupMsgWidget::~CoupMsgWidget() = default;

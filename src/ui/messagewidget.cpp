@@ -5,6 +5,7 @@
 
 #include "support/appsettings.h"
 #include "support/resources.h"
+#include "ui/overlayframe.h"
 
 MessageWidget::MessageWidget(QWidget *parent)
     : QDialog(parent)
@@ -14,10 +15,7 @@ MessageWidget::MessageWidget(QWidget *parent)
     ensureImageResources();
     m_ui->setupUi(this);
     setFocus(Qt::OtherFocusReason);
-    setWindowFlags(Qt::FramelessWindowHint);
-    setWindowModality(Qt::ApplicationModal);
-    setWindowOpacity(1.0);
-    setAttribute(Qt::WA_TranslucentBackground);
+    OverlayFrame::setUp(*this);
 
     // Tills with a keyboard-only layout tell the cashier which key confirms.
     const QString uiType = AppSettings::readIni(AppSettings::kUiIni, QStringLiteral("Config/UiType"),

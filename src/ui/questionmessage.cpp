@@ -3,16 +3,15 @@
 
 #include <QKeyEvent>
 
+#include "ui/overlayframe.h"
+
 QuestionMessage::QuestionMessage(QWidget *parent)
     : QDialog(parent)
     , m_ui(new Ui::QuestionMessage)
 {
     m_ui->setupUi(this);
     setFocus(Qt::OtherFocusReason);
-    setWindowFlags(Qt::FramelessWindowHint);
-    setWindowModality(Qt::ApplicationModal);
-    setWindowOpacity(1.0);
-    setAttribute(Qt::WA_TranslucentBackground);
+    OverlayFrame::setUp(*this);
 }
 
 QuestionMessage::~QuestionMessage() = default;

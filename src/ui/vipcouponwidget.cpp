@@ -19,6 +19,7 @@
 #include "ui/couponrows.h"
 #include "ui/delegatepaint.h"
 #include "ui/messagewidget.h"
+#include "ui/overlayframe.h"
 #include "ui/rowcolordelegate.h"
 #include "ui/rowdelegates.h"
 #include "ui/standarddelegate.h"
@@ -53,10 +54,7 @@ VipCouponWidget::VipCouponWidget(QWidget *parent)
     m_pMessage = std::make_unique<MessageWidget>();
 
     setWindowTitle(QStringLiteral("会员优惠券"));
-    setWindowFlags(Qt::FramelessWindowHint);
-    setWindowModality(Qt::ApplicationModal);
-    setWindowOpacity(1.0);
-    setAttribute(Qt::WA_TranslucentBackground);
+    OverlayFrame::setUp(*this);
     // Styled before the first showing: with the form's default fonts the bottom bar is wider
     // than an 800-pixel screen, and a window once grown past the screen stays that wide.
     if (const QScreen *screen = QGuiApplication::primaryScreen())

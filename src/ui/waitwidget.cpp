@@ -4,15 +4,14 @@
 #include <QKeyEvent>
 #include <QTimerEvent>
 
+#include "ui/overlayframe.h"
+
 WaitWidget::WaitWidget(QWidget *parent)
     : QWidget(parent)
     , m_ui(new Ui::WaitWidget)
 {
     m_ui->setupUi(this);
-    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
-    setWindowModality(Qt::ApplicationModal);
-    setWindowOpacity(1.0);
-    setAttribute(Qt::WA_TranslucentBackground);
+    OverlayFrame::setUp(*this, Qt::Tool | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
     SetWaitText(tr("请稍等，操作中"));
 }
 

@@ -1,7 +1,9 @@
-// The controller's set-up for a call: database first, then the till's configuration.
+// The controller: the set-up of a call (database first, then the till's configuration), what
+// its operations refuse or log on their own, and one whole call through the entry.
 #include <QApplication>
 #include <QTest>
 
+#include "entry/cardtrans.h"
 #include "entry/vipcouponcpu.h"
 #include "support/appfolder.h"
 #include "support/testsupport.h"
@@ -10,11 +12,11 @@ class tst_Controller : public QObject
 {
     Q_OBJECT
 private slots:
-    void initializeBySystemType_data();
-    void initializeBySystemType();
-    void databaseFailureIsShownWithPrefix_data();
-    void databaseFailureIsShownWithPrefix();
-    void initializeReadsOptimalSettingsAndEmptiesLists();
+    void initializeChecksDatabaseThenSystemType_data();
+    void initializeChecksDatabaseThenSystemType();
+    void signingIsLogged();
+    void couponsNeedAMember();
+    void unreadableDocumentFailsTheCall();
 };
 
 namespace {
@@ -28,113 +30,121 @@ void confirmNextMessage(bool *shown)
         }
     });
 }
+
+QString logEntry(const QString &function, const QString &text)
+{
+    return QStringLiteral("位置：") + function + QStringLiteral("\n内容：") + text + QLatin1Char('\n');
+}
 }
 
-void tst_Controller::initializeBySystemType_data()
+void tst_Controller::initializeChecksDatabaseThenSystemType_data()
 {
     QTest::addColumn<QString>("sysType");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("dbType");    // GEN6's config.ini
+    QTest::addColumn<QString>("dbName");
+    QTest::addColumn<QString>("message");   // empty: initialised
+    QTest::addColumn<QString>("shown");     // the message box
     QTest::addColumn<QString>("orgCode");
-    QTest::newRow("GEN6 reads config.ini") << QStringLiteral("GEN6") << true << QString() << QStringLiteral("A01");
-    QTest::newRow("GEN5 skips config.ini") << QStringLiteral("GEN5") << true << QString() << QString();
-    QTest::newRow("GEN5 inside longer text") << QStringLiteral("POS-GEN5-2") << true << QString() << QString();
-    QTest::newRow("gen6 lower case") << QStringLiteral("gen6") << false << QStringLiteral("系统类型配置错误") << QString();
-    QTest::newRow("GEN6 and a blank") << QStringLiteral("GEN6 ") << false << QStringLiteral("系统类型配置错误") << QString();
-    QTest::newRow("empty") << QString() << false << QStringLiteral("系统类型配置错误") << QString();
+    const QString wrongType = QStringLiteral("系统类型配置错误");
+    QTest::newRow("GEN6 reads config.ini") << "GEN6" << "SQLITE" << "pos.db" << "" << "" << "A01";
+    QTest::newRow("GEN5 skips config.ini") << "GEN5" << "" << "" << "" << "" << "";
+    QTest::newRow("GEN5 inside longer text") << "POS-GEN5-2" << "" << "" << "" << "" << "";
+    QTest::newRow("gen6 lower case") << "gen6" << "" << "" << wrongType << wrongType << "";
+    QTest::newRow("GEN6 and a blank") << "GEN6 " << "" << "" << wrongType << wrongType << "";
+    // The box carries a prefix, the returned message does not; nothing else is read.
+    QTest::newRow("no database type") << "GEN6" << "" << "pos.db" << "未设置数据库类型" << "数据库初始化失败：未设置数据库类型" << "";
+    QTest::newRow("type without driver") << "GEN6" << "DB2" << "pos.db" << "数据库打开失败！" << "数据库初始化失败：数据库打开失败！" << "";
+    QTest::newRow("unreachable file") << "GEN6" << "SQLITE" << "/nonexistent/pos.db"
+        << "unable to open database file Error opening database数据库打开失败！"
+        << "数据库初始化失败：unable to open database file Error opening database数据库打开失败！" << "";
 }
 
-void tst_Controller::initializeBySystemType()
+void tst_Controller::initializeChecksDatabaseThenSystemType()
 {
     QFETCH(QString, sysType);
-    QFETCH(bool, ok);
-    QFETCH(QString, message);
-    QFETCH(QString, orgCode);
-
-    AppFolder app;
-    // Every till here has a working database for its kind: GEN6 reads config.ini, every other
-    // system type reaches "SQL Server" through ODBC.
-    app.writeGen6();
-    app.writeGen5();
-    app.writeIni(QStringLiteral("GdPosCfg.ini"),
-                 {{QStringLiteral("DataBase/Server"), QStringLiteral("localhost")},
-                  {QStringLiteral("DataBase/DbName"), app.filePath(QStringLiteral("gen5.db"))}});
-    app.writeIni(QStringLiteral("TwCouponPay5.ini"), {{QStringLiteral("Config/SysType"), sysType}});
-
-    VipCouponCPU cpu;
-    QString error;
-    bool boxShown = false;
-    if (!ok)
-        confirmNextMessage(&boxShown);
-    QCOMPARE(cpu.Initialize(error), ok);
-    QCOMPARE(error, message);
-    QCOMPARE(boxShown, !ok);
-    QCOMPARE(cpu.m_sOrgCode, orgCode);
-    QCOMPARE(cpu.m_sPosNo, orgCode.isEmpty() ? QString() : QStringLiteral("001"));
-    QVERIFY(app.logText().contains(QStringLiteral("位置：初始化\n内容：数据库初始化成功")));
-    if (!ok)
-        QVERIFY(app.logText().contains(QStringLiteral("位置：提示信息\n内容：系统类型配置错误")));
-}
-
-void tst_Controller::databaseFailureIsShownWithPrefix_data()
-{
-    QTest::addColumn<QString>("dbType");
-    QTest::addColumn<QString>("dbName");
-    QTest::addColumn<QString>("messageStart");
-    QTest::addColumn<QString>("messageEnd");
-    QTest::newRow("no type") << QString() << QStringLiteral("pos.db") << QStringLiteral("未设置数据库类型") << QStringLiteral("未设置数据库类型");
-    QTest::newRow("type without driver") << QStringLiteral("DB2") << QStringLiteral("pos.db") << QStringLiteral("数据库打开失败！") << QStringLiteral("数据库打开失败！");
-    QTest::newRow("unreachable file") << QStringLiteral("SQLITE") << QStringLiteral("/nonexistent/folder/pos.db") << QString() << QStringLiteral("数据库打开失败！");
-}
-
-void tst_Controller::databaseFailureIsShownWithPrefix()
-{
     QFETCH(QString, dbType);
     QFETCH(QString, dbName);
-    QFETCH(QString, messageStart);
-    QFETCH(QString, messageEnd);
-
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    QFETCH(QString, orgCode);
     AppFolder app;
+    // A working database for every kind of till: GEN6 reads config.ini, any other system type
+    // reaches "SQL Server" through ODBC.
     app.writeGen6();
-    app.writeIni(QStringLiteral("config.ini"),
-                 {{QStringLiteral("DataBase/DbType"), dbType}, {QStringLiteral("DataBase/DBName"), dbName}});
-    app.writeIni(QStringLiteral("TwCouponPay5.ini"), {{QStringLiteral("Config/OptimalNum"), QStringLiteral("3")}});
+    app.writeGen5();
+    app.writeIni(QStringLiteral("GdPosCfg.ini"), {{QStringLiteral("DataBase/Server"), QStringLiteral("localhost")},
+                                                  {QStringLiteral("DataBase/DbName"), app.filePath(QStringLiteral("gen5.db"))}});
+    app.writeIni(QStringLiteral("TwCouponPay5.ini"), {{"Config/SysType", sysType}, {"Config/OptimalNum", "3"}});
+    if (sysType == QLatin1String("GEN6"))
+        app.writeIni(QStringLiteral("config.ini"), {{"DataBase/DbType", dbType}, {"DataBase/DBName", dbName}});
 
     VipCouponCPU cpu;
     QString error;
     bool boxShown = false;
-    confirmNextMessage(&boxShown);
-    QVERIFY(!cpu.Initialize(error));
-    QVERIFY(boxShown);
-    QVERIFY2(error.startsWith(messageStart) && error.endsWith(messageEnd), qPrintable(error));
-    // The box carries the prefix, the returned message does not.
-    QVERIFY(app.logText().contains(QStringLiteral("位置：提示信息\n内容：数据库初始化失败：") + error));
-    QVERIFY(!error.startsWith(QStringLiteral("数据库初始化失败：")));
-    QVERIFY(cpu.m_sSysType.isEmpty());
-    QVERIFY(cpu.m_sOptimalNum.isEmpty());
+    if (!shown.isEmpty())
+        confirmNextMessage(&boxShown);
+    QCOMPARE(cpu.Initialize(error), message.isEmpty());
+    QCOMPARE(error, message);
+    QCOMPARE(boxShown, !shown.isEmpty());
+    QCOMPARE(cpu.m_sOrgCode, orgCode);
+    QCOMPARE(cpu.m_sPosNo, orgCode.isEmpty() ? QString() : QStringLiteral("001"));
+    QCOMPARE(cpu.m_sOptimalNum, message.isEmpty() ? QStringLiteral("3") : QString());
+    const QString log = app.logText();
+    QCOMPARE(log.contains(logEntry(QStringLiteral("初始化"), QStringLiteral("数据库初始化成功"))), !shown.startsWith(QStringLiteral("数据库")));
+    QCOMPARE(log.contains(QStringLiteral("位置：提示信息\n内容：") + shown + QLatin1Char('\n')), !shown.isEmpty());
 }
 
-void tst_Controller::initializeReadsOptimalSettingsAndEmptiesLists()
+void tst_Controller::signingIsLogged()
 {
     AppFolder app;
-    app.writeGen6();
-    app.writeIni(QStringLiteral("TwCouponPay5.ini"),
-                 {{QStringLiteral("Config/OptimalSolution"), QStringLiteral("1")},
-                  {QStringLiteral("Config/OptimalNum"), QStringLiteral("3")}});
     VipCouponCPU cpu;
-    cpu.m_PayRDetails.append(TranPayDetail());
-    cpu.m_PayNowRDetails.append(TranPayDetail());
-    cpu.m_VipCouponWidget.m_CouponPayDetails.append(CouponPayDetail());
-    cpu.m_VipCouponWidget.m_DscDetails.append(DscDetail());
+    const Gateway::ParamSet params{{QStringLiteral("orgCode"), QStringLiteral("A01")}, {QStringLiteral("vipCode"), QString()}};
+    QString signedText;
+    QCOMPARE(cpu.MakeSign(params, signedText), QStringLiteral("cc396a1eb871e8e097ca5de54de443e2"));
+    QCOMPARE(cpu.MakeSignedBody(params), QStringLiteral("orgCode=A01&sign=cc396a1eb871e8e097ca5de54de443e2&vipCode="));
+    const QString log = app.logText();
+    QVERIFY(log.contains(logEntry(QStringLiteral("签名字符串"), QStringLiteral("orgCode=A01&key=#%7315^QwerzP&!%XK482067~$91LHRtmbowkqpX8"))));
+    QCOMPARE(log.count(logEntry(QStringLiteral("签名结果"), QStringLiteral("cc396a1eb871e8e097ca5de54de443e2"))), 2);
+    QVERIFY(log.contains(logEntry(QStringLiteral("发送报文明文"), QStringLiteral("orgCode=A01&sign=cc396a1eb871e8e097ca5de54de443e2&vipCode="))));
+}
+
+void tst_Controller::couponsNeedAMember()
+{
+    AppFolder app;
+    app.writeGen6(QStringLiteral("http://127.0.0.1:9"));
+    VipCouponCPU cpu;
+    QList<VipCouponDetail> coupons;
+    QList<CouponPayDetail> pays;
+    QList<GoodDetail> goods;
     QString error;
-    QVERIFY2(cpu.Initialize(error), qPrintable(error));
-    QCOMPARE(cpu.m_sSysType, QStringLiteral("GEN6"));
-    QCOMPARE(cpu.m_sOptimalSolution, QStringLiteral("1"));
-    QCOMPARE(cpu.m_sOptimalNum, QStringLiteral("3"));
-    QVERIFY(cpu.m_PayRDetails.isEmpty());
-    QVERIFY(cpu.m_PayNowRDetails.isEmpty());
-    QVERIFY(cpu.m_VipCouponWidget.m_CouponPayDetails.isEmpty());
-    QVERIFY(cpu.m_VipCouponWidget.m_DscDetails.isEmpty());
+    QVERIFY(!cpu.QueryCoupons(0, coupons, pays, goods, error));
+    QCOMPARE(error, QStringLiteral("非会员交易，不允许使用该支付方式"));
+    QVERIFY(!app.logText().contains(QStringLiteral("位置：请求地址")));
+}
+
+void tst_Controller::unreadableDocumentFailsTheCall()
+{
+    AppFolder app;
+    app.writeGen6(QStringLiteral("http://127.0.0.1:9"));
+    QByteArray header("<M><txn_type>SALE</txn_type><pay_code>0308</pay_code></M>");
+    QByteArray goods("<G><Plu><L><PI>P1</PI></L></Plu></G>");
+    QByteArray pay("<Pay/>");
+    QByteArray udp2("{}");
+    QByteArray out[8];
+    for (QByteArray &buffer : out)
+        buffer = QByteArray(4096, '\0');
+    Entry::HostParameters params{{header.data(), goods.data(), pay.data(), udp2.data(), out[0].data(), out[1].data(),
+                                  out[2].data(), out[3].data(), out[4].data(), out[5].data(), out[6].data(), out[7].data()}};
+    LogWriter libraryLog;
+    QCOMPARE(Entry::cardTrans(libraryLog, params), 1);
+    QCOMPARE(QByteArray(out[0].constData()), QByteArray("111111"));
+    QCOMPARE(QString::fromLocal8Bit(out[1].constData()), QStringLiteral("p_sTranPayXml参数解析错误"));
+    QCOMPARE(QByteArray(out[2].constData()) + out[6].constData() + out[7].constData(), QByteArray());
+    const QString log = app.logText();
+    QVERIFY(log.contains(logEntry(QStringLiteral("传入参数解析失败"), QStringLiteral("p_sTranPayXml参数解析错误"))));
+    QVERIFY(!log.contains(QStringLiteral("位置：请求地址")));
+    // The closing step runs after a failure too.
+    QVERIFY2(log.contains(logEntry(QStringLiteral("TwCardTrans"), QStringLiteral("WaitDlg.close End"))), qPrintable(log.right(800)));
 }
 
 QTEST_MAIN(tst_Controller)

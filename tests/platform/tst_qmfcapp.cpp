@@ -1,15 +1,13 @@
-// The load-time bridge inside a process that already has its application object, and the
-// decision the library's unload takes.
+// What the host's message hook does, and whether the library's unload may delete the
+// application object.
 #include <QTest>
 
 #include "entry/qmfcapp.h"
-#include "platform/hostbridge.h"
 
 class tst_QMfcApp : public QObject
 {
     Q_OBJECT
 private slots:
-    void existingApplicationIsUsedUnchanged();
     void hookDeliversEveryPostedEvent();
     void shouldDeleteAtUnload_data();
     void shouldDeleteAtUnload();
@@ -33,18 +31,6 @@ protected:
     }
 };
 
-}
-
-void tst_QMfcApp::existingApplicationIsUsedUnchanged()
-{
-    QCoreApplication *const before = QCoreApplication::instance();
-    QVERIFY(before);
-    static const char anchor = 0;
-    QVERIFY(!QMfcApp::EnsureApplication(HostBridge::moduleOf(&anchor)));
-    QCOMPARE(QCoreApplication::instance(), before);
-    QCOMPARE(QMfcApp::messageHook(), nullptr);
-    QVERIFY(!QMfcApp::isPinned());
-    QCOMPARE(QMfcApp::unavailableReason(), QString());
 }
 
 void tst_QMfcApp::hookDeliversEveryPostedEvent()

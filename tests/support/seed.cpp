@@ -1,5 +1,6 @@
 #include "support/seed.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -12,32 +13,50 @@ void writeIni(const QString &path, const IniValues &values)
     QSettings settings(path, QSettings::IniFormat);
     for (auto it = values.cbegin(); it != values.cend(); ++it)
         settings.setValue(it.key(), it.value());
-    settings.sync();
 }
 
 bool runSqlite(const QString &path, const QStringList &statements, QString *error)
 {
     static int serial = 0;
     const QString connection = QStringLiteral("seed-%1").arg(++serial);
-    bool ok = true;
+    QString failure;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
         db.setDatabaseName(path);
-        ok = db.open();
-        if (!ok && error)
-            *error = db.lastError().text();
+        // One transaction: a sync per statement makes seeding slow on a busy disk.
+        if (!db.open() || !db.transaction())
+            failure = db.lastError().text();
         for (const QString &sql : statements) {
-            if (!ok)
-                break;
             QSqlQuery query(db);
-            ok = query.exec(sql);
-            if (!ok && error)
-                *error = query.lastError().text() + QStringLiteral(" in ") + sql;
+            if (failure.isEmpty() && !query.exec(sql))
+                failure = query.lastError().text() + QStringLiteral(" in ") + sql;
         }
-        db.close();
+        if (failure.isEmpty() && !db.commit())
+            failure = db.lastError().text();
     }
     QSqlDatabase::removeDatabase(connection);
-    return ok;
+    if (error)
+        *error = failure;
+    return failure.isEmpty();
+}
+
+bool runSqliteScript(const QString &path, const QString &scriptPath, QString *error)
+{
+    QFile script(scriptPath);
+    if (!script.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = scriptPath + QStringLiteral(": ") + script.errorString();
+        return false;
+    }
+    QStringList statements;
+    for (const QString &statement : QString::fromUtf8(script.readAll()).split(QLatin1Char(';'))) {
+        QString sql;
+        for (const QString &line : statement.split(QLatin1Char('\n')))
+            sql += line.section(QStringLiteral("--"), 0, 0) + QLatin1Char(' ');
+        if (!sql.trimmed().isEmpty())
+            statements << sql.trimmed();
+    }
+    return runSqlite(path, statements, error);
 }
 
 void gen6Till(const QString &folder, const QString &url, int timeoutSeconds)

@@ -12,8 +12,11 @@ using IniValues = QMap<QString, QVariant>;
 
 // "Group/Key" -> value into an INI file (QSettings, INI format).
 void writeIni(const QString &path, const IniValues &values);
-// Runs each statement on a SQLite file (created when missing); false with the error.
+// Runs the statements on a SQLite file (created when missing) in one transaction; false with
+// the error and the statement that failed.
 bool runSqlite(const QString &path, const QStringList &statements, QString *error = nullptr);
+// The same for a script file: statements end with ";", "--" starts a comment.
+bool runSqliteScript(const QString &path, const QString &scriptPath, QString *error = nullptr);
 
 // A GEN6 till: TwCouponPay5.ini and config.ini in folder, a SQLite POS database "pos.db" with
 // empty key tables, organisation "A01", till "001".

@@ -4,10 +4,9 @@
 #include <QFile>
 #include <QJsonDocument>
 
-SimProcess::SimProcess()
+SimProcess::SimProcess(const QString &program)
 {
-    m_process.setProgram(QStringLiteral(SCRM_SIM_PATH));
-    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.setProgram(program);
 }
 
 SimProcess::~SimProcess()
@@ -17,54 +16,56 @@ SimProcess::~SimProcess()
 
 bool SimProcess::start(const QStringList &args, int timeoutMs)
 {
-    QStringList arguments = args;
-    if (!arguments.contains(QStringLiteral("--port")))
-        arguments << QStringLiteral("--port") << QStringLiteral("0");
-    const int recordAt = arguments.indexOf(QStringLiteral("--record"));
-    if (recordAt >= 0 && recordAt + 1 < arguments.size()) {
-        m_recordPath = arguments.at(recordAt + 1);
-    } else {
-        m_recordPath = m_dir.filePath(QStringLiteral("requests.jsonl"));
-        arguments << QStringLiteral("--record") << m_recordPath;
-    }
-    m_process.setArguments(arguments);
+    m_recordPath = m_dir.filePath(QStringLiteral("requests.jsonl"));
+    m_process.setArguments(args + QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--record"), m_recordPath});
     m_process.start();
-    if (!m_process.waitForStarted(timeoutMs)) {
-        m_error = m_process.errorString();
-        return false;
-    }
-
-    QDeadlineTimer deadline(timeoutMs);
-    while (!m_process.canReadLine()) {
-        if (m_process.state() != QProcess::Running || deadline.hasExpired()
-            || !m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
-            if (m_process.canReadLine())
-                break;
-            m_error = QStringLiteral("no PORT line from scrm-sim: ")
-                      + QString::fromLocal8Bit(m_process.readAllStandardError());
-            stop();
-            return false;
-        }
-    }
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!m_process.canReadLine() && m_process.state() != QProcess::NotRunning && !deadline.hasExpired())
+        m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
     const QByteArray line = m_process.readLine().trimmed();
-    if (!line.startsWith("PORT ")) {
-        m_error = QStringLiteral("unexpected first line from scrm-sim: ") + QString::fromUtf8(line);
-        stop();
+    m_port = line.startsWith("PORT ") ? line.mid(5).toInt() : 0;
+    if (m_port > 0)
+        return true;
+    m_error = QStringLiteral("scrm-sim did not print its port: ") + QString::fromUtf8(line) + m_process.errorString()
+              + QString::fromLocal8Bit(m_process.readAllStandardError());
+    stop();
+    return false;
+}
+
+bool SimProcess::startScenario(const QJsonObject &scenario, const QStringList &args)
+{
+    QFile file(m_dir.filePath(QStringLiteral("scenario.json")));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(QJsonDocument(scenario).toJson()) < 0) {
+        m_error = file.errorString();
         return false;
     }
-    m_port = line.mid(5).toInt();
-    return m_port > 0;
+    file.close();
+    return start(QStringList{QStringLiteral("--scenario"), file.fileName()} + args);
+}
+
+bool SimProcess::startFaulty(const QJsonObject &reply)
+{
+    QJsonObject scenario{{QStringLiteral("verify"), false}};
+    for (const char *path : {"/posPortal/vipInfo", "/posPortal/offlineCertiList", "/posPortal/offlineCertiSelectList",
+                             "/posPortal/batchConsumeCerti", "/posPortal/offlineCancelCerti"})
+        scenario.insert(QLatin1String(path), reply);
+    return startScenario(scenario);
+}
+
+bool SimProcess::startRefusing()
+{
+    return start() && stop();
 }
 
 bool SimProcess::stop(int timeoutMs)
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
-    m_process.terminate();
-    if (!m_process.waitForFinished(timeoutMs)) {
-        m_process.kill();
-        m_process.waitForFinished(timeoutMs);
-        return false;
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(timeoutMs)) {
+            m_process.kill();
+            m_process.waitForFinished(timeoutMs);
+            return false;
+        }
     }
     return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
 }
@@ -78,12 +79,11 @@ QList<QJsonObject> SimProcess::requests() const
 {
     QList<QJsonObject> entries;
     QFile file(m_recordPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return entries;
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine().trimmed();
-        if (!line.isEmpty())
-            entries.append(QJsonDocument::fromJson(line).object());
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            if (!line.trimmed().isEmpty())
+                entries.append(QJsonDocument::fromJson(line).object());
+        }
     }
     return entries;
 }

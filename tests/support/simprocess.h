@@ -7,27 +7,33 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// The scrm-sim binary as a child process on a free loopback port. Every request it receives is
-// recorded, so a test can check what the code under test really sent. Stops in the destructor.
+// The scrm-sim binary (its path comes from the test, e.g. SCRM_SIM_PATH) as a child process on a
+// free loopback port. Every request it receives is recorded, so a test can check what the code
+// under test really sent. Stops in the destructor.
 class SimProcess
 {
 public:
-    SimProcess();
+    explicit SimProcess(const QString &program);
     ~SimProcess();
     SimProcess(const SimProcess &) = delete;
     SimProcess &operator=(const SimProcess &) = delete;
 
-    // Starts the simulator with args (e.g. {"--wallet", path}) plus "--port 0" and a record file
-    // in a private temporary folder, unless args name their own. Waits for its "PORT n" line.
+    // Starts the simulator with args (e.g. {"--wallet", path}) on a free port, recording into a
+    // private temporary folder; waits for its "PORT n" line.
     bool start(const QStringList &args = QStringList(), int timeoutMs = 10000);
+    // Serves a scenario given as the JSON of a scenario file, besides args.
+    bool startScenario(const QJsonObject &scenario, const QStringList &args = QStringList());
+    // A misbehaving server: every one of the five server operations gets reply (a scenario
+    // reply object, e.g. {"status":500}), however the request was signed.
+    bool startFaulty(const QJsonObject &reply);
+    // A port that was just free and where nothing listens now: connections are refused.
+    bool startRefusing();
     // SIGTERM, then a kill if it does not end in time. True when it ended with exit code 0.
     bool stop(int timeoutMs = 5000);
 
     int port() const { return m_port; }
     QString baseUrl() const;                   // "http://127.0.0.1:<port>"
-    QString recordPath() const { return m_recordPath; }
     QString errorString() const { return m_error; }
-    QProcess &process() { return m_process; }
 
     // The record file read back, one object per request, in arrival order.
     QList<QJsonObject> requests() const;

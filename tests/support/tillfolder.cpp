@@ -1,60 +1,43 @@
 #include "support/tillfolder.h"
 
-#include "support/seed.h"
-
-#include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
-TillFolder::TillFolder()
+TillFolder::TillFolder(const QString &hostPath, const QString &pluginPath, const QString &robotPath)
+    : m_host(filePath(QFileInfo(hostPath).fileName()))
+    , m_plugin(pluginPath)
+    , m_robot(robotPath)
 {
-    if (!m_dir.isValid())
-        return;
-    const QString host = filePath(QStringLiteral("pos-host"));
-    m_valid = QDir().mkpath(workDir()) && QFile::copy(QStringLiteral(POS_HOST_PATH), host)
-        && QFile::setPermissions(host, QFile::permissions(QStringLiteral(POS_HOST_PATH)));
-}
-
-void TillFolder::writeIni(const QString &fileName, const QMap<QString, QVariant> &values)
-{
-    Seed::writeIni(filePath(fileName), values);
-}
-
-void TillFolder::writeGen6Config(const QString &url, int timeoutSeconds)
-{
-    Seed::gen6Till(path(), url, timeoutSeconds);
-}
-
-bool TillFolder::runSql(const QString &databaseName, const QStringList &statements, QString *error)
-{
-    return Seed::runSqlite(filePath(databaseName), statements, error);
-}
-
-void TillFolder::writeText(const QString &name, const QByteArray &content)
-{
-    QFile file(filePath(name));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(content);
+    m_valid = m_dir.isValid() && QDir().mkpath(workDir()) && QFile::copy(hostPath, m_host)
+        && QFile::setPermissions(m_host, QFile::permissions(hostPath));
 }
 
 TillFolder::HostRun TillFolder::runHost(const QStringList &documents, const QStringList &extraArgs,
                                         int timeoutMs, const QMap<QString, QString> &env) const
 {
-    HostRun run;
     const QString outDir = workDir() + QStringLiteral("/out");
     QDir(outDir).removeRecursively();
     QDir().mkpath(outDir);
-
-    QStringList args{QStringLiteral("--lib"), QStringLiteral(PLUGIN_PATH), QStringLiteral("--gbk"),
-                     QStringLiteral("--robot"), QStringLiteral(CASHIER_ROBOT_PATH),
-                     QStringLiteral("--out-dir"), outDir};
+    QStringList args{QStringLiteral("--lib"), m_plugin, QStringLiteral("--gbk"), QStringLiteral("--out-dir"), outDir};
+    if (!m_robot.isEmpty())
+        args << QStringLiteral("--robot") << m_robot;
     args += extraArgs;
     for (const QString &doc : documents)
         args << (doc == QLatin1String("null") || QDir::isAbsolutePath(doc) ? doc : filePath(doc));
 
-    QProcess process;
-    process.setWorkingDirectory(workDir());
+    HostRun result = run(args, timeoutMs, env);
+    for (int p = 5; p <= 12; ++p) {
+        QFile file(outDir + QStringLiteral("/p%1.txt").arg(p));
+        if (file.open(QIODevice::ReadOnly))
+            result.params.insert(p, file.readAll());
+    }
+    return result;
+}
+
+TillFolder::HostRun TillFolder::run(const QStringList &args, int timeoutMs, const QMap<QString, QString> &env) const
+{
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     for (auto it = env.cbegin(); it != env.cend(); ++it) {
@@ -63,28 +46,17 @@ TillFolder::HostRun TillFolder::runHost(const QStringList &documents, const QStr
         else
             environment.insert(it.key(), it.value());
     }
+    QProcess process;
+    process.setWorkingDirectory(workDir());
     process.setProcessEnvironment(environment);
-    process.start(filePath(QStringLiteral("pos-host")), args);
-    run.finished = process.waitForFinished(timeoutMs);
-    if (!run.finished) {
+    process.start(m_host, args);
+    HostRun result;
+    result.finished = process.waitForFinished(timeoutMs);
+    if (!result.finished) {
         process.kill();
         process.waitForFinished();
     }
-    run.exitCode = process.exitCode();
-    run.output = QString::fromUtf8(process.readAllStandardOutput());
-    for (int p = 5; p <= 12; ++p) {
-        QFile file(outDir + QStringLiteral("/p%1.txt").arg(p));
-        if (file.open(QIODevice::ReadOnly))
-            run.params.insert(p, file.readAll());
-    }
-    return run;
-}
-
-QString TillFolder::logText() const
-{
-    QFile file(workDir() + QStringLiteral("/LOG/PayLog") + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
-               + QStringLiteral(".txt"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromLocal8Bit(file.readAll());
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.output = QString::fromUtf8(process.readAllStandardOutput());
+    return result;
 }

@@ -11,7 +11,11 @@ const char *hostUsage()
            "  Loads the coupon payment library and calls its entry once with the four documents.\n"
            "  A document named 'null' is passed as a null pointer.\n"
            "options:\n"
+#ifdef _WIN32
+           "  --lib PATH        library to load (default: TwCouponPay5.dll beside pos-host)\n"
+#else
            "  --lib PATH        library to load (default: libTwCouponPay5.so beside pos-host)\n"
+#endif
            "  --entry NAME      TwCardTrans (default) or QTwCardTrans\n"
            "  --gbk             the document files are UTF-8: convert them to GBK first\n"
            "  --buffer-size N   bytes of each output buffer (default 1048576)\n"
@@ -20,8 +24,13 @@ const char *hostUsage()
            "  --plan FILE       the documents of each call, one call a line: HEADER GOODS PAY UDP2\n"
            "                    (names relative to the plan's folder, '#' starts a comment);\n"
            "                    --repeat N then runs the whole plan N times\n"
+#ifdef _WIN32
+           "  --pause-after N[,N...]  after these calls print '== paused after call N (pid P)' and\n"
+           "                    wait for a line on the standard input\n"
+#else
            "  --pause-after N[,N...]  after these calls print '== paused after call N (pid P)' and\n"
            "                    stop the process (SIGSTOP) until it is continued (SIGCONT)\n"
+#endif
            "  --cashier FILE    let a scripted cashier work the dialogs (see tools/cashier-robot)\n"
            "  --robot PATH      the scripted cashier library (default: beside pos-host)\n"
            "exit status: 0 when the (last) result code is 000000, 1 otherwise, 2 on usage errors\n";

@@ -1,11 +1,5 @@
 // A plain POS host: no Qt, loads the coupon payment library at run time and calls its entry
 // the way a till does, with output buffers it owns.
-#include <dlfcn.h>
-#include <iconv.h>
-#include <limits.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +10,7 @@
 #include <vector>
 
 #include "hostoptions.h"
+#include "hostplatform.h"
 
 namespace {
 
@@ -25,16 +20,6 @@ using CardTrans = int (*)(char *, char *, char *, char *, char *, char *, char *
 // Pre-filled into every output buffer so that untouched parameters can be told apart.
 const char kUntouched[] = "\x01untouched\x01";
 
-std::string executableDir()
-{
-    char path[PATH_MAX] = {};
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
-    if (n <= 0)
-        return ".";
-    std::string full(path, std::size_t(n));
-    return full.substr(0, full.find_last_of('/'));
-}
-
 bool readFile(const std::string &name, std::string &content)
 {
     std::ifstream in(name, std::ios::binary);
@@ -43,24 +28,6 @@ bool readFile(const std::string &name, std::string &content)
     std::ostringstream buffer;
     buffer << in.rdbuf();
     content = buffer.str();
-    return true;
-}
-
-bool utf8ToGbk(const std::string &utf8, std::string &gbk)
-{
-    iconv_t cd = iconv_open("GBK", "UTF-8");
-    if (cd == iconv_t(-1))
-        return false;
-    std::vector<char> out(utf8.size() * 2 + 16);
-    char *in = const_cast<char *>(utf8.data());
-    std::size_t inLeft = utf8.size();
-    char *outPtr = out.data();
-    std::size_t outLeft = out.size();
-    const std::size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-    iconv_close(cd);
-    if (rc == std::size_t(-1))
-        return false;
-    gbk.assign(out.data(), out.size() - outLeft);
     return true;
 }
 
@@ -119,6 +86,7 @@ bool untouched(const std::vector<char> &buffer)
 
 int main(int argc, char **argv)
 {
+    initHostPlatform();
     const HostOptions options = parseHostOptions(argc, argv);
     if (!options.error.empty()) {
         if (options.error != "help")
@@ -158,13 +126,14 @@ int main(int argc, char **argv)
     }
 
     const std::string libraryPath = options.libraryPath.empty()
-        ? executableDir() + "/libTwCouponPay5.so" : options.libraryPath;
-    void *library = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ? executableDir() + "/" + defaultLibraryName() : options.libraryPath;
+    std::string loadError;
+    void *library = openLibrary(libraryPath, loadError);
     if (!library) {
-        std::cerr << "pos-host: cannot load " << libraryPath << ": " << dlerror() << "\n";
+        std::cerr << "pos-host: cannot load " << libraryPath << ": " << loadError << "\n";
         return 2;
     }
-    auto entry = reinterpret_cast<CardTrans>(dlsym(library, options.entryName.c_str()));
+    auto entry = reinterpret_cast<CardTrans>(librarySymbol(library, options.entryName.c_str()));
     if (!entry) {
         std::cerr << "pos-host: " << options.entryName << " not exported by " << libraryPath << "\n";
         return 2;
@@ -173,10 +142,11 @@ int main(int argc, char **argv)
     if (!options.cashierScript.empty()) {
         // The robot links Qt itself; this host still does not.
         const std::string robotPath = options.robotPath.empty()
-            ? executableDir() + "/libcashier-robot.so" : options.robotPath;
-        void *robot = dlopen(robotPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+            ? executableDir() + "/" + defaultRobotName() : options.robotPath;
+        std::string robotError;
+        void *robot = openLibrary(robotPath, robotError);
         using RobotStart = int (*)(const char *);
-        auto start = robot ? reinterpret_cast<RobotStart>(dlsym(robot, "cashier_robot_start")) : nullptr;
+        auto start = robot ? reinterpret_cast<RobotStart>(librarySymbol(robot, "cashier_robot_start")) : nullptr;
         if (!start || !start(options.cashierScript.c_str())) {
             std::cerr << "pos-host: the scripted cashier could not start (" << robotPath << ")\n";
             return 2;
@@ -222,14 +192,10 @@ int main(int argc, char **argv)
         std::cout.flush();
         lastOk = std::strcmp(out[0].data(), "000000") == 0;
 
-        if (std::find(options.pauseAfter.begin(), options.pauseAfter.end(), call) != options.pauseAfter.end()) {
-            // Between calls nothing of the library runs: an observer sees the steady state.
-            std::cout << "== paused after call " << call << " (pid " << getpid() << ")\n";
-            std::cout.flush();
-            raise(SIGSTOP);
-        }
+        if (std::find(options.pauseAfter.begin(), options.pauseAfter.end(), call) != options.pauseAfter.end())
+            pauseAfterCall(call);
     }
-    // The library keeps itself loaded once it created the Qt application; dlclose is harmless.
-    dlclose(library);
+    // The library keeps itself loaded once it created the Qt application; unloading is harmless.
+    closeLibrary(library);
     return lastOk ? 0 : 1;
 }

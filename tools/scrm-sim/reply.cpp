@@ -72,7 +72,7 @@ bool replyFromJson(const QJsonObject &object, Reply *reply, QString *error)
     static const QSet<QString> known = {
         QStringLiteral("status"), QStringLiteral("body"), QStringLiteral("bodyJson"),
         QStringLiteral("contentType"), QStringLiteral("delayMs"), QStringLiteral("drop"),
-        QStringLiteral("dropAfterBytes"), QStringLiteral("trickleMs"), QStringLiteral("repeatBytes"),
+        QStringLiteral("dropAfterBytes"), QStringLiteral("trickleMs"), QStringLiteral("repeatBytes"), QStringLiteral("apply"),
         QStringLiteral("redirect")};
     for (auto it = object.begin(); it != object.end(); ++it) {
         if (!known.contains(it.key())) {
@@ -108,6 +108,7 @@ bool replyFromJson(const QJsonObject &object, Reply *reply, QString *error)
     out.drop = object.value(QStringLiteral("drop")).toBool(false);
     out.dropAfterBytes = qint64(object.value(QStringLiteral("dropAfterBytes")).toDouble(-1));
     out.trickleMs = object.value(QStringLiteral("trickleMs")).toInt(0);
+    out.apply = object.value(QStringLiteral("apply")).toBool(false);
     out.repeatBytes = qint64(object.value(QStringLiteral("repeatBytes")).toDouble(0));
     if (out.delayMs < 0 || out.trickleMs < 0 || out.repeatBytes < 0) {
         *error = QStringLiteral("\"delayMs\", \"trickleMs\" and \"repeatBytes\" cannot be negative");

@@ -18,6 +18,8 @@ struct Reply {
     qint64 dropAfterBytes = -1;   // close after this many body bytes (-1: send it all)
     int trickleMs = 0;            // send the body one byte at a time with this pause
     qint64 repeatBytes = 0;       // body of exactly this size, the body text repeated
+    bool apply = false;           // the wallet acts on the request first (its answer is the
+                                  // body when none is given), then this reply goes out
 
     // The body size on the wire.
     qint64 totalBytes() const;

@@ -163,8 +163,12 @@ Router::Outcome Router::handle(const Request &request, const QDateTime &received
     }
 
     const bool refused = !check.refusal.isEmpty();
-    if (m_scenario.handles(request.path) && !(refused && m_scenario.verifiesRequests())) {
-        outcome.reply = m_scenario.next(request.path);
+    const bool scripted = m_scenario.handles(request.path) && !(refused && m_scenario.verifiesRequests());
+    Reply scriptedReply;
+    if (scripted)
+        scriptedReply = m_scenario.next(request.path);
+    if (scripted && !(scriptedReply.apply && !refused)) {
+        outcome.reply = scriptedReply;
     } else if (refused) {
         outcome.reply = refusalReply(check.refusal);
         record.insert(QStringLiteral("refusal"), check.refusal);
@@ -192,6 +196,13 @@ Router::Outcome Router::handle(const Request &request, const QDateTime &received
             break;
         }
         outcome.reply = jsonReply(envelope);
+        // A scripted misbehaviour after the wallet has acted: the answer lost on its way back.
+        if (scripted) {
+            const QByteArray walletBody = outcome.reply.body;
+            outcome.reply = scriptedReply;
+            if (outcome.reply.body.isEmpty())
+                outcome.reply.body = walletBody;
+        }
     }
     record.insert(QStringLiteral("status"), outcome.reply.status);
     return outcome;
