@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 bash scripts/build.sh
 if [ -z "${QUICK:-}" ]; then
     FUZZ_SECONDS=${FUZZ_SECONDS:-15} bash scripts/fuzz-smoke.sh
-    SANITIZE_TESTS="${SANITIZE_TESTS:-tst_requests tst_replies tst_reversal tst_inputdocuments tst_hosttext tst_inifile tst_resultdocuments tst_controller tst_keyboard tst_poshost}" \
+    SANITIZE_TESTS="${SANITIZE_TESTS:-tst_messages tst_reversal tst_inputdocuments tst_hosttext tst_inifile tst_entry tst_dialogs tst_poshost tst_lostconsumption}" \
         bash scripts/sanitize.sh
 fi
 (cd build && ctest --output-on-failure -LE bench -j2 --timeout 300)

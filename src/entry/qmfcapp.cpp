@@ -2,9 +2,7 @@
 
 #include "platform/hostbridge.h"
 
-#ifdef _WIN32
 #include <QFileInfo>
-#endif
 
 namespace {
 // Filled while the library's static objects are being built: a namespace-scope QString in this
@@ -21,7 +19,6 @@ char *s_argv[] = {nullptr};
 void *s_hook = nullptr;
 bool s_pinned = false;
 
-#ifdef _WIN32
 // Qt looks for its plug-ins (platforms\qwindows.dll, sqldrivers\...) beside the host's
 // executable; a till may keep this library and the folders it ships with somewhere else.
 void addModuleFolderToLibraryPaths(void *module)
@@ -30,7 +27,6 @@ void addModuleFolderToLibraryPaths(void *module)
     if (!fileName.empty())
         QCoreApplication::addLibraryPath(QFileInfo(QString::fromLocal8Bit(fileName.c_str())).absolutePath());
 }
-#endif
 }
 
 QMfcApp::QMfcApp(int &argc, char **argv)
@@ -49,9 +45,7 @@ bool QMfcApp::EnsureApplication(void *module)
         return false;
     }
     s_hook = HostBridge::installMessageHook(&QMfcApp::deliverPostedEvents);
-#ifdef _WIN32
     addModuleFolderToLibraryPaths(module);
-#endif
     new QMfcApp(s_argc, s_argv);
     const std::string fileName = HostBridge::moduleFileName(module);
     if (!fileName.empty())

@@ -181,14 +181,11 @@ ParamSet cancelPaymentParams(const TranMainDetail &tranMain)
 
 ParamSet reversalParams(const TranMainDetail &tranMain, const QList<VipCouponDetail> &sent)
 {
+    // The cancellation of this payment, for the coupons the consumption sent.
     QJsonArray codes;
     for (const VipCouponDetail &coupon : sent)
         codes.append(coupon.certiInfoCode);
-    ParamSet params;
-    params.insert(QStringLiteral("orgCode"), tranMain.OrgCode);
-    params.insert(QStringLiteral("vipInfoId"), tranMain.vip_id);
-    params.insert(QStringLiteral("origBizBillNo"), tranMain.bizBillNo);
-    params.insert(QStringLiteral("origSaleNo"), tranMain.Mch);
+    ParamSet params = cancelPaymentParams(tranMain);
     params.insert(QStringLiteral("code"), jsonToString(codes));
     return params;
 }

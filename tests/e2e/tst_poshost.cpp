@@ -1,23 +1,13 @@
-// The library as a till uses it: the sample host (no Qt) loads it and calls the entry; returns
-// and cancellations go to the simulator, each a real process talking real HTTP.
+// The library in real host processes: the sample host (no Qt), whose returns and cancellations go
+// to the simulator over real HTTP, and a plain C host on a GLib main loop, where the library brings
+// its own Qt application object and Qt's nested loops and the host's loop serve each other's timers.
+#include <QFile>
 #include <QJsonObject>
 #include <QTest>
 
 #include "support/simprocess.h"
 #include "support/testsupport.h"
 #include "support/tillfolder.h"
-
-class tst_PosHost : public QObject
-{
-    Q_OBJECT
-private slots:
-    void unsupportedTypesFail_data();
-    void unsupportedTypesFail();
-    void brokenConfigurationFailsCleanly_data();
-    void brokenConfigurationFailsCleanly();
-    void returnsReachTheServer_data();
-    void returnsReachTheServer();
-};
 
 namespace {
 
@@ -30,153 +20,164 @@ const QString kNoDocument = QStringLiteral("null");
 
 }
 
-void tst_PosHost::unsupportedTypesFail_data()
+class tst_PosHost : public QObject
 {
-    QTest::addColumn<QString>("header");
-    QTest::addColumn<QString>("entry");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("type 0, second entry name") << doc("header-type0.xml") << "QTwCardTrans" << "不支持支付管理";
-    QTest::newRow("lower-case sale") << doc("header-lowercase-sale.xml") << "TwCardTrans" << "交易类型错误";
-    QTest::newRow("no header at all") << kNoDocument << "TwCardTrans" << "交易类型错误";
-}
-
-void tst_PosHost::unsupportedTypesFail()
-{
-    QFETCH(QString, header);
-    QFETCH(QString, entry);
-    QFETCH(QString, message);
-    TillFolder till(QStringLiteral(POS_HOST_PATH), QStringLiteral(PLUGIN_PATH));
-    QVERIFY(till.isValid());
-    till.writeGen6Config(QStringLiteral("http://127.0.0.1:9"));
-    const TillFolder::HostRun run = till.runHost({header, doc("goods-empty.xml"), kNoDocument, kNoDocument},
-                                                 {QStringLiteral("--entry"), entry});
-    QVERIFY2(run.finished, qPrintable(run.output));
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.output.startsWith(QStringLiteral("return: 1\n")), qPrintable(run.output));
-    QCOMPARE(run.params.keys(), (QList<int>{5, 6}));   // 7 to 12 stay as the host passed them
-    QCOMPARE(run.params.value(5), QByteArray("111111"));
-    QCOMPARE(QString::fromUtf8(run.params.value(6)), message);
-}
-
-void tst_PosHost::brokenConfigurationFailsCleanly_data()
-{
-    QTest::addColumn<QByteArray>("pluginIni");
-    QTest::addColumn<QByteArray>("hostIni");
-    QTest::addColumn<QByteArray>("database");
-    QTest::addColumn<QString>("messageEnd");
-    QByteArray binary;
-    for (int i = 0; i < 4096; ++i)
-        binary.append(char((i * 131 + 7) % 256));
-    const QByteArray gen6("[Config]\nSysType=GEN6\n");
-    const QByteArray sqlite("[DataBase]\nDbType=SQLITE\nDBName=pos.db\n");
-    QTest::newRow("no database type") << gen6 << QByteArray() << QByteArray() << "未设置数据库类型";
-    // Without a readable system type the till is taken for one whose database is SQL Server.
-    QTest::newRow("binary plugin ini") << binary << sqlite << QByteArray() << "数据库打开失败！";
-    QTest::newRow("database file is not a database") << gen6 << sqlite << binary << "交易类型错误";
-    QTest::newRow("unterminated sections") << QByteArray("[Config\nSysType=GEN6\n[[[\n=\n") << sqlite << QByteArray()
-                                           << "数据库打开失败！";
-}
-
-void tst_PosHost::brokenConfigurationFailsCleanly()
-{
-    QFETCH(QByteArray, pluginIni);
-    QFETCH(QByteArray, hostIni);
-    QFETCH(QByteArray, database);
-    QFETCH(QString, messageEnd);
-    TillFolder till(QStringLiteral(POS_HOST_PATH), QStringLiteral(PLUGIN_PATH), QStringLiteral(CASHIER_ROBOT_PATH));
-    QVERIFY(till.isValid());
-    till.writeText(QStringLiteral("TwCouponPay5.ini"), pluginIni);
-    till.writeText(QStringLiteral("config.ini"), hostIni);
-    till.writeText(QStringLiteral("GdPosCfg.ini"), hostIni);
-    if (!database.isEmpty())
-        till.writeText(QStringLiteral("pos.db"), database);
-    // Whatever the configuration holds, the call ends; the cashier confirms what she is told.
-    till.writeText(QStringLiteral("answer"), "wait 1500\nkey Return\nwait 1500\nkey Return\n");
-    const TillFolder::HostRun run = till.runHost({doc("header-lowercase-sale.xml"), doc("goods-empty.xml"), kNoDocument, kNoDocument},
-                                                 {QStringLiteral("--cashier"), till.filePath(QStringLiteral("answer"))});
-    QVERIFY2(run.finished, qPrintable(run.output));
-    QCOMPARE(run.exitCode, 1);
-    QCOMPARE(run.params.value(5), QByteArray("111111"));
-    QVERIFY2(QString::fromUtf8(run.params.value(6)).endsWith(messageEnd), run.params.value(6).constData());
-}
-
-void tst_PosHost::returnsReachTheServer_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("server");        // the simulator's wallet, or refusing every cancellation
-    QTest::addColumn<QString>("agreedSize");    // Config/OutputBufferSize, and the host's buffers
-    QTest::addColumn<QString>("resultCode");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("amount");
-    QTest::addColumn<QString>("discounts");
-    QTest::addColumn<QString>("payments");
-    QTest::addColumn<QString>("body");          // what the server received
-    QTest::addColumn<QString>("logged");
-
-    const QString untouched;
-    const QString noDiscount = QStringLiteral("<?xml version='1.0' encoding='UTF-8'?>\n<DSC><Yh/></DSC>");
-    const QString bothBack = QStringLiteral("<?xml version='1.0' encoding='UTF-8'?>\n<Op><Zf><zfR><TradeNo>CP0001;CP0002</TradeNo>"
-                                            "<BuyerNo>S20261206001</BuyerNo><Total/></zfR></Zf></Op>");
-    const QString bothCodes = QStringLiteral("code=%5B%22CP0001%22%2C%22CP0002%22%5D&orgCode=A01&origBizBillNo=B20261206001"
-                                             "&origSaleNo=S20261206001&sign=c4266c44019951be00af249bc1e78486&vipInfoId=V0001");
-    const QString tooLong = QStringLiteral("交易已在服务器完成，但传出参数超过约定的缓冲区大小（128字节），请联系管理员处理");
-    QTest::newRow("cancel gives both coupons back") << "cancel" << "wallet" << "" << "000000" << untouched << "2000.00"
-        << noDiscount << bothBack << bothCodes << "";
-    QTest::newRow("void refunds the payment line") << "void" << "wallet" << "" << "000000" << untouched << "1000.00" << noDiscount
-        << QStringLiteral("<?xml version='1.0' encoding='UTF-8'?>\n<Op><Zf><zfR><TradeNo>CP0001</TradeNo><BuyerNo/><Total>10.00</Total></zfR></Zf></Op>")
-        << QStringLiteral("code=%5B%22CP0001%22%5D&orgCode=A01&origBizBillNo=B20261206001&origSaleNo=S20261206001&sign=60cdce119bce026b13043e8bc9948f9a&vipInfoId=V0001")
-        << QStringLiteral("位置：口碑券待退款券号：\n内容：CP0001");
-    QTest::newRow("refused") << "cancel" << "refuse" << "" << "111111" << "线下交易券撤销接口失败，券已撤销" << untouched << untouched << untouched
-        << bothCodes << "位置：传出参数，交易失败\n内容：线下交易券撤销接口失败，券已撤销";
-    QTest::newRow("agreed size too small to mean anything") << "cancel" << "wallet" << "32" << "000000" << untouched
-        << "2000.00" << noDiscount << bothBack << bothCodes << "";
-    // Support can still see in the log what the server did.
-    QTest::newRow("payment document longer than agreed") << "cancel" << "wallet" << "128" << "111111" << tooLong
-        << untouched << untouched << untouched << bothCodes << "位置：传出参数超过约定的缓冲区大小，未传出\n内容：金额：2000.00\n";
-}
-
-void tst_PosHost::returnsReachTheServer()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, server);
-    QFETCH(QString, agreedSize);
-    QFETCH(QString, resultCode);
-    QFETCH(QString, message);
-    QFETCH(QString, amount);
-    QFETCH(QString, discounts);
-    QFETCH(QString, payments);
-    QFETCH(QString, body);
-    QFETCH(QString, logged);
-
-    SimProcess sim(QStringLiteral(SCRM_SIM_PATH));
-    QVERIFY2(sim.start(server == QLatin1String("wallet") ? QStringList{"--wallet", doc("wallet-consumed.json")}
-                                                         : QStringList{"--scenario", doc("cancel-refused.json")}),
-             qPrintable(sim.errorString()));
-    TillFolder till(QStringLiteral(POS_HOST_PATH), QStringLiteral(PLUGIN_PATH));
-    QVERIFY(till.isValid());
-    till.writeGen6Config(sim.baseUrl());
-    QStringList args;
-    if (!agreedSize.isEmpty()) {
-        till.writeIni(QStringLiteral("TwCouponPay5.ini"), {{QStringLiteral("Config/OutputBufferSize"), agreedSize}});
-        args << QStringLiteral("--buffer-size") << QString::number(qMax(agreedSize.toInt(), 400));
+    Q_OBJECT
+private slots:
+    void callsFailCleanly_data()
+    {
+        QTest::addColumn<QString>("header");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("garbage");   // a file of the GEN6 till written over with binary bytes
+        QTest::addColumn<QString>("message");   // "…" first: how it ends
+        QTest::newRow("type 0, second entry name") << "header-type0.xml" << "QTwCardTrans" << "" << "不支持支付管理";
+        QTest::newRow("no header at all") << "" << "TwCardTrans" << "" << "交易类型错误";
+        // Without a readable system type the till is taken for one whose database is SQL Server.
+        QTest::newRow("binary plugin ini") << "header-lowercase-sale.xml" << "TwCardTrans" << "TwCouponPay5.ini" << "…数据库打开失败！";
+        // A lower-case "sale" is no type: the garbage database is never read.
+        QTest::newRow("lower-case sale, database file is not a database") << "header-lowercase-sale.xml" << "TwCardTrans" << "pos.db"
+                                                                          << "交易类型错误";
     }
-    const TillFolder::HostRun run = till.runHost(TestSupport::sampleDocuments(kind), args);
-    QVERIFY2(run.finished, qPrintable(run.output));
-    QCOMPARE(run.exitCode, resultCode == QLatin1String("000000") ? 0 : 1);
-    QCOMPARE(QString::fromUtf8(run.params.value(5)), resultCode);
-    QCOMPARE(QString::fromUtf8(run.params.value(6)), message);
-    QCOMPARE(QString::fromUtf8(run.params.value(7)), amount);
-    QCOMPARE(QString::fromUtf8(run.params.value(11)), discounts);
-    QCOMPARE(QString::fromUtf8(run.params.value(12)), payments);
-    QVERIFY2(till.logText().contains(logged), qPrintable(logged));
 
-    const QList<QJsonObject> requests = sim.requests();
-    QCOMPARE(requests.size(), 1);
-    QCOMPARE(requests.first().value(QStringLiteral("path")).toString(), QStringLiteral("/posPortal/offlineCancelCerti"));
-    QCOMPARE(requests.first().value(QStringLiteral("contentType")).toString(), QStringLiteral("application/x-www-form-urlencoded"));
-    QVERIFY(requests.first().value(QStringLiteral("signatureValid")).toBool());
-    QCOMPARE(requests.first().value(QStringLiteral("body")).toString(), body);
-}
+    // Whatever the header or the till's files hold, the call ends with a failure and its message,
+    // parameters 7 to 12 stay as the host passed them; the cashier confirms what she is told.
+    void callsFailCleanly()
+    {
+        QFETCH(QString, header);
+        QFETCH(QString, entry);
+        QFETCH(QString, garbage);
+        QFETCH(QString, message);
+        TillFolder till(QStringLiteral(POS_HOST_PATH), QStringLiteral(PLUGIN_PATH), QStringLiteral(CASHIER_ROBOT_PATH));
+        till.writeGen6Config(QStringLiteral("http://127.0.0.1:9"));
+        QByteArray binary;
+        for (int i = 0; i < 4096; ++i)
+            binary.append(char((i * 131 + 7) % 256));
+        if (!garbage.isEmpty())
+            till.writeText(garbage, binary);
+        till.writeText(QStringLiteral("answer"), "wait 1500\nkey Return\nwait 1500\nkey Return\n");
+        const TillFolder::HostRun run = till.runHost({header.isEmpty() ? kNoDocument : doc(qPrintable(header)), doc("goods-empty.xml"), kNoDocument,
+                                                      kNoDocument}, {"--entry", entry, "--cashier", till.filePath(QStringLiteral("answer"))});
+        QVERIFY2(run.output.contains(QStringLiteral("return: 1\n")), qPrintable(run.output));
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.params.keys(), (QList<int>{5, 6}));
+        QCOMPARE(run.params.value(5), QByteArray("111111"));
+        const QString shown = QString::fromUtf8(run.params.value(6));
+        QVERIFY2(message.startsWith(QChar(u'…')) ? shown.endsWith(message.mid(1)) : shown == message, qPrintable(shown));
+    }
+
+    void returnsReachTheServer_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("server");        // the simulator's wallet, or a scenario
+        QTest::addColumn<QString>("agreedSize");    // Config/OutputBufferSize, and the host's buffers
+        QTest::addColumn<QStringList>("params");    // 5, 6, 7, 11 and 12 ("" when untouched)
+        QTest::addColumn<QString>("body");          // what the server received
+        QTest::addColumn<QString>("logged");
+
+        const QString noDiscount = QStringLiteral("<?xml version='1.0' encoding='UTF-8'?>\n<DSC><Yh/></DSC>");
+        const QString bothBack = QStringLiteral("<?xml version='1.0' encoding='UTF-8'?>\n<Op><Zf><zfR><TradeNo>CP0001;CP0002</TradeNo>"
+                                                "<BuyerNo>S20261206001</BuyerNo><Total/></zfR></Zf></Op>");
+        const QString bothCodes = QStringLiteral("code=%5B%22CP0001%22%2C%22CP0002%22%5D&orgCode=A01&origBizBillNo=B20261206001"
+                                                 "&origSaleNo=S20261206001&sign=c4266c44019951be00af249bc1e78486&vipInfoId=V0001");
+        QTest::newRow("cancel gives both coupons back") << "cancel" << "wallet-consumed.json" << ""
+            << QStringList{"000000", "", "2000.00", noDiscount, bothBack} << bothCodes << "";
+        QTest::newRow("void refunds the payment line") << "void" << "wallet-consumed.json" << ""
+            << QStringList{"000000", "", "1000.00", noDiscount,
+                           "<?xml version='1.0' encoding='UTF-8'?>\n<Op><Zf><zfR><TradeNo>CP0001</TradeNo><BuyerNo/><Total>10.00</Total></zfR></Zf></Op>"}
+            << "code=%5B%22CP0001%22%5D&orgCode=A01&origBizBillNo=B20261206001&origSaleNo=S20261206001&sign=60cdce119bce026b13043e8bc9948f9a&vipInfoId=V0001"
+            << "位置：口碑券待退款券号：\n内容：CP0001";
+        QTest::newRow("refused") << "cancel" << "cancel-refused.json" << ""
+            << QStringList{"111111", "线下交易券撤销接口失败，券已撤销", "", "", ""} << bothCodes
+            << "位置：传出参数，交易失败\n内容：线下交易券撤销接口失败，券已撤销";
+        QTest::newRow("agreed size too small to mean anything") << "cancel" << "wallet-consumed.json" << "32"
+            << QStringList{"000000", "", "2000.00", noDiscount, bothBack} << bothCodes << "";
+        // Support can still see in the log what the server did.
+        QTest::newRow("payment document longer than agreed") << "cancel" << "wallet-consumed.json" << "128"
+            << QStringList{"111111", "交易已在服务器完成，但传出参数超过约定的缓冲区大小（128字节），请联系管理员处理", "", "", ""}
+            << bothCodes << "位置：传出参数超过约定的缓冲区大小，未传出\n内容：金额：2000.00\n";
+    }
+
+    void returnsReachTheServer()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, server);
+        QFETCH(QString, agreedSize);
+        QFETCH(QStringList, params);
+        QFETCH(QString, body);
+        QFETCH(QString, logged);
+        SimProcess sim(QStringLiteral(SCRM_SIM_PATH));
+        QVERIFY2(sim.start({server.startsWith("wallet") ? "--wallet" : "--scenario", TestSupport::fixturePath("e2e/" + server)}),
+                 qPrintable(sim.errorString()));
+        TillFolder till(QStringLiteral(POS_HOST_PATH), QStringLiteral(PLUGIN_PATH));
+        till.writeGen6Config(sim.baseUrl());
+        QStringList args;
+        if (!agreedSize.isEmpty()) {
+            till.writeIni(QStringLiteral("TwCouponPay5.ini"), {{QStringLiteral("Config/OutputBufferSize"), agreedSize}});
+            args << QStringLiteral("--buffer-size") << QString::number(qMax(agreedSize.toInt(), 400));
+        }
+        const TillFolder::HostRun run = till.runHost(TestSupport::sampleDocuments(kind), args);
+        QCOMPARE(run.exitCode, params.first() == "000000" ? 0 : 1);
+        QStringList written;
+        for (int p : {5, 6, 7, 11, 12})
+            written << QString::fromUtf8(run.params.value(p));
+        QCOMPARE(written, params);
+        QVERIFY2(till.logText().contains(logged), qPrintable(logged));
+        // A result the host never got must not read as a success in the log.
+        QCOMPARE(till.logText().contains(QStringLiteral("交易成功")), params.first() == "000000");
+        QStringList received;
+        for (const QJsonObject &r : sim.requests())
+            received << r.value("path").toString() + ' ' + r.value("contentType").toString() + (r.value("signatureValid").toBool() ? " signed\n" : "\n")
+                    + r.value("body").toString();
+        QCOMPARE(received, QStringList{"/posPortal/offlineCancelCerti application/x-www-form-urlencoded signed\n" + body});
+    }
+
+    void glibHostLoopAndLibraryShareTheThread_data()
+    {
+        QTest::addColumn<QString>("platform");
+        QTest::addColumn<bool>("secondCopy");
+        QTest::addColumn<QStringList>("expected");
+        const QString nested = QStringLiteral("nested call: return 1, 111111, 上一笔交易仍在处理中，请稍后再试");
+        const QString call = QStringLiteral("call: return 1, 111111, 不支持支付管理");
+        QTest::newRow("offscreen display") << "offscreen" << false << QStringList{
+            "qt before load: absent", "application after load: created", nested, call,
+            "host timer during the call: ran", "host loop ended", "library still loaded after dlclose: yes"};
+        // Qt would end the process without a display: the library creates nothing, does not pin
+        // itself, and the call fails with a message instead.
+        QTest::newRow("no display") << "" << false << QStringList{
+            "qt before load: absent", "application after load: none",
+            "call: return 1, 111111, 动态库无法显示界面（没有可用的显示设备），请联系管理员处理",
+            "host timer during the call: stalled", "nested call: never fired", "host loop ended",
+            "library still loaded after dlclose: no"};
+        // A second file is a second library for the loader: its load-time set-up runs again, finds
+        // the application object, and neither pins itself nor deletes it.
+        QTest::newRow("second copy") << "offscreen" << true << QStringList{
+            "qt before load: absent", "application after load: created", "second copy loaded: yes",
+            "application after second load: same", "application after unloading the copy: same", "copy still loaded: no",
+            nested, call, "host timer during the call: ran", "host loop ended", "library still loaded after dlclose: yes"};
+    }
+
+    void glibHostLoopAndLibraryShareTheThread()
+    {
+#ifdef __SANITIZE_ADDRESS__
+        QSKIP("the plain C host is not instrumented, so it cannot load the instrumented library");
+#endif
+        QFETCH(QString, platform);
+        QFETCH(bool, secondCopy);
+        QFETCH(QStringList, expected);
+        TillFolder till(QStringLiteral(GLIB_HOST_PATH), QStringLiteral(PLUGIN_PATH));
+        till.writeGen6Config(QStringLiteral("http://127.0.0.1:9"));
+        QStringList args{QStringLiteral(PLUGIN_PATH), doc("header-type0.xml"), doc("goods-empty.xml")};
+        if (secondCopy) {
+            args << till.filePath(QStringLiteral("libTwCouponPay5-copy.so"));
+            QVERIFY(QFile::copy(QStringLiteral(PLUGIN_PATH), args.last()));
+        }
+        const TillFolder::HostRun run = till.run(args, 60000, {{QStringLiteral("QT_QPA_PLATFORM"), platform},
+                                                               {QStringLiteral("DISPLAY"), QString()},
+                                                               {QStringLiteral("WAYLAND_DISPLAY"), QString()}});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.output.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_PosHost)
 #include "tst_poshost.moc"

@@ -1,11 +1,15 @@
-// Whole sales in one process: the entry, the controller, the real dialogs worked by the scripted
-// cashier, and the simulator over real HTTP.
+// Whole calls in one process, made the way a host makes them: the entry, the controller, the real
+// dialogs worked by the scripted cashier, the simulator over real HTTP; and a host that calls again
+// while a call still runs, from its own timer or a window message handled in our nested loops.
 #include <dlfcn.h>
 
+#include <algorithm>
+
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDialog>
 #include <QJsonObject>
-#include <QLabel>
-#include <QTemporaryDir>
+#include <QTableView>
 #include <QTest>
 
 #include "support/appfolder.h"
@@ -14,19 +18,9 @@
 #include "support/simprocess.h"
 #include "support/testsupport.h"
 #include "ui/questionmessage.h"
+#include "ui/vipcouponwidget.h"
 
-class tst_Sale : public QObject
-{
-    Q_OBJECT
-private slots:
-    void initTestCase();
-    void cashierWorksTheSale_data();
-    void cashierWorksTheSale();
-
-private:
-    int (*m_robotStart)(const char *) = nullptr;
-    QTemporaryDir m_scripts;
-};
+using TestSupport::sampleDocuments;
 
 namespace {
 
@@ -34,129 +28,193 @@ const QString kRetry = QStringLiteral("券查询接口调用失败，是否重�
 const QString kList = QStringLiteral("/posPortal/offlineCertiList");
 const QString kRequery = QStringLiteral("/posPortal/offlineCertiSelectList");
 const QString kConsume = QStringLiteral("/posPortal/batchConsumeCerti");
+const QString kCancel = QStringLiteral("/posPortal/offlineCancelCerti");
 
-// What the server received, one "path?query\nbody\n" per request.
-QStringList received(const QList<QJsonObject> &requests)
+// True while the running call is inside the nested loop that loop names: the first text is
+// logged and none of the others yet; no texts: the coupon dialog's own loop, once it lists
+// coupons and nothing covers it (it is on the modal stack from its construction).
+bool inLoop(const QStringList &loop, const QString &log)
+{
+    if (loop.isEmpty()) {
+        auto *dialog = qobject_cast<VipCouponWidget *>(QApplication::activeModalWidget());
+        auto *table = dialog ? dialog->findChild<QTableView *>(QStringLiteral("tableView")) : nullptr;
+        return table && table->model() && table->model()->rowCount() > 0;
+    }
+    return log.contains(loop.first()) && std::none_of(loop.begin() + 1, loop.end(), [&log](const QString &t) { return log.contains(t); });
+}
+
+// The simulator with the sample wallet and a scenario of tests/data/sale besides, and a GEN6
+// till with the demo's key tables that talks to it; "" or what went wrong.
+QString startTill(SimProcess &sim, AppFolder &app, const QString &scenario)
+{
+    QStringList args{QStringLiteral("--wallet"), QStringLiteral(SAMPLES_DIR "/wallet.json")};
+    if (!scenario.isEmpty())
+        args << QStringLiteral("--scenario") << TestSupport::fixturePath(QStringLiteral("sale/") + scenario);
+    if (!sim.start(args))
+        return sim.errorString();
+    app.writeGen6(sim.baseUrl(), 5);
+    QString error;
+    Seed::runSqliteScript(app.filePath(QStringLiteral("pos.db")), QStringLiteral(SAMPLES_DIR "/demo/keys-gen6.sql"), &error);
+    return error;
+}
+
+QStringList paths(const QList<QJsonObject> &requests)
 {
     QStringList list;
-    for (const QJsonObject &r : requests)
-        list << r.value(QStringLiteral("path")).toString() + QLatin1Char('?') + r.value(QStringLiteral("query")).toString()
-                    + QLatin1Char('\n') + r.value(QStringLiteral("body")).toString() + QLatin1Char('\n');
+    for (const QJsonObject &request : requests)
+        list << request.value(QStringLiteral("path")).toString();
     return list;
 }
 
 }
 
-void tst_Sale::initTestCase()
+class tst_Sale : public QObject
 {
-    void *robot = dlopen(CASHIER_ROBOT_PATH, RTLD_NOW | RTLD_LOCAL);
-    QVERIFY2(robot, dlerror());
-    m_robotStart = reinterpret_cast<int (*)(const char *)>(dlsym(robot, "cashier_robot_start"));
-    QVERIFY(m_robotStart);
-}
-
-void tst_Sale::cashierWorksTheSale_data()
-{
-    QTest::addColumn<QString>("header");     // a file of tests/data/sale, or the sample's
-    QTest::addColumn<QString>("scenario");   // a file of tests/data/sale served besides the wallet
-    QTest::addColumn<QString>("script");
-    QTest::addColumn<QString>("resultCode");
-    QTest::addColumn<QString>("messageStart");
-    QTest::addColumn<QString>("amount");
-    QTest::addColumn<QString>("payments");   // its start: the long run compares whole documents
-    QTest::addColumn<QStringList>("paths");
-    QTest::addColumn<QStringList>("sent");   // "n|text": request n, as "path?query\nbody\n", holds text
-    QTest::addColumn<QStringList>("questions");
-
-    const QString untouched = QStringLiteral("(untouched)");
-    // A tap ticks the first coupon; the keyboard moves down and ticks the second; F12 pays.
-    QTest::newRow("two coupons paid") << "" << ""
-        << "await coupons\ntapcell 0 1\nawait dialog\nkey Down\nkey Left\nawait dialog\nkey F12\n"
-        << "000000" << untouched << "1500.00" << "<?xml version='1.0' encoding='UTF-8'?>\n<Op><Zf><zfR><TradeNo>Q20240001</TradeNo>" << QStringList{kList, kRequery, kRequery, kRequery, kConsume}
-        << QStringList{"3|\"selectCertiItemList\":[{\"certiInfoId\":\"C1001\",\"index\":\"\"},{\"certiInfoId\":\"C1002\",\"index\":\"\"}]",
-                       "4|\nactualAmount=86.00&bizBillNo=B20261206001&certiList=%5B%7B%22certiCode%22%3A%22Q20240001%22",
-                       "4|&orgCode=A01&saleNo=S20261206001&sign=", "4|&vipInfoId=V0001&ywType=0\n"}
-        << QStringList{};
-    QTest::newRow("escape leaves") << "" << "" << "await coupons\nkey Escape\n"
-        << "111111" << "CLOSE" << untouched << untouched << QStringList{kList, kRequery} << QStringList{} << QStringList{};
-    QTest::newRow("consumption refused") << "" << "consume-refused.json" << "await coupons\nkey Left\nawait dialog\ntap btnPay\n"
-        << "111111" << "批量券核销接口返回失败券已被使用" << untouched << untouched << QStringList{kList, kRequery, kRequery, kConsume}
-        << QStringList{} << QStringList{};
-    QTest::newRow("member looked up by id first") << "header-vip-id-only.xml" << "" << "await coupons\ntap bntExit\n"
-        << "111111" << "CLOSE" << untouched << untouched << QStringList{"/posPortal/vipInfo", kList, kRequery}
-        << QStringList{"0|bizType=0&orgCode=A01&vipInfoId=V0001\n", "1|&orgCode=A01&vipCode=13800000001\n"}
-        << QStringList{};
-    // Two failing re-queries while the dialog fills, each answered "1" (retry); the third works.
-    QTest::newRow("retry answered yes") << "" << "requery-fails-once.json"
-        << "wait 2500\nkey 1\nwait 2500\nkey 1\nawait coupons\nkey Escape\n"
-        << "111111" << "CLOSE" << untouched << untouched << QStringList{kList, kRequery, kRequery, kRequery} << QStringList{}
-        << QStringList{kRetry, kRetry};
-    // The dialog never opens, and the query's own message reaches the host, not "CLOSE".
-    QTest::newRow("retry answered no") << "" << "requery-fails.json" << "wait 2500\nkey 0\n"
-        << "111111" << "网络错误，请再次尝试或联系管理员处理。错误代码:401 " << untouched << untouched << QStringList{kList, kRequery}
-        << QStringList{} << QStringList{kRetry};
-}
-
-void tst_Sale::cashierWorksTheSale()
-{
-    QFETCH(QString, header);
-    QFETCH(QString, scenario);
-    QFETCH(QString, script);
-    QFETCH(QString, resultCode);
-    QFETCH(QString, messageStart);
-    QFETCH(QString, amount);
-    QFETCH(QString, payments);
-    QFETCH(QStringList, paths);
-    QFETCH(QStringList, sent);
-    QFETCH(QStringList, questions);
-
-    SimProcess sim(QStringLiteral(SCRM_SIM_PATH));
-    QStringList args{QStringLiteral("--wallet"), QStringLiteral(SAMPLES_DIR "/wallet.json")};
-    if (!scenario.isEmpty())
-        args << QStringLiteral("--scenario") << TestSupport::fixturePath(QStringLiteral("sale/") + scenario);
-    QVERIFY2(sim.start(args), qPrintable(sim.errorString()));
-    AppFolder app;
-    app.writeGen6(sim.baseUrl(), 5);
-    QString error;
-    QVERIFY2(Seed::runSqliteScript(app.filePath(QStringLiteral("pos.db")), QStringLiteral(SAMPLES_DIR "/demo/keys-gen6.sql"), &error),
-             qPrintable(error));
-
-    const QString scriptPath = m_scripts.filePath(QStringLiteral("cashier.txt"));
-    QVERIFY(TestSupport::writeFile(scriptPath, script.toUtf8()));
-    QVERIFY(m_robotStart(QFile::encodeName(scriptPath).constData()));
-    QStringList documents = TestSupport::sampleDocuments(QStringLiteral("sale"));
-    if (!header.isEmpty())
-        documents[0] = TestSupport::fixturePath(QStringLiteral("sale/") + header);
-    HostCall call(documents);
-    // Watches the questions the robot answers; a script that no longer fits what the dialogs
-    // show fails on the guard instead of hanging.
-    QStringList asked;
-    ModalDriver watcher([&asked](QDialog &dialog) {
-        if (qobject_cast<QuestionMessage *>(&dialog))
-            asked << dialog.findChild<QLabel *>(QStringLiteral("label_text"))->text();
-    }, 30000);
-    LogWriter log;
-    QCOMPARE(call.run(log), 1);
-    QVERIFY(!watcher.guardFired());
-
-    QCOMPARE(call.param(5), resultCode);
-    QVERIFY2(call.param(6).startsWith(messageStart), qPrintable(call.param(6)));
-    QCOMPARE(call.param(7), amount);
-    QCOMPARE(asked, questions);
-    const QList<QJsonObject> requests = sim.requests();
-    const QStringList texts = received(requests);
-    QStringList actualPaths;
-    for (const QString &text : texts)
-        actualPaths << text.section(QLatin1Char('?'), 0, 0);
-    QCOMPARE(actualPaths, paths);
-    for (const QJsonObject &request : requests)
-        QVERIFY(request.value(QStringLiteral("signatureValid")).toBool());
-    for (const QString &fragment : sent) {
-        const QString request = texts.value(fragment.section(QLatin1Char('|'), 0, 0).toInt());
-        QVERIFY2(request.contains(fragment.section(QLatin1Char('|'), 1)), qPrintable(fragment + QStringLiteral(" in\n") + request));
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        void *robot = dlopen(CASHIER_ROBOT_PATH, RTLD_NOW | RTLD_LOCAL);
+        m_robotStart = robot ? reinterpret_cast<int (*)(const char *)>(dlsym(robot, "cashier_robot_start")) : nullptr;
+        QVERIFY2(m_robotStart, dlerror());
     }
-    QCOMPARE(call.param(12).left(payments.size()), payments);
-}
+
+    void cashierWorksTheSale_data()
+    {
+        QTest::addColumn<QString>("file");         // of tests/data/sale: the header (.xml) or a scenario besides the wallet
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("result");   // parameters 5, 6 (its start) and 7; the long run pays sales
+        QTest::addColumn<QStringList>("paths");
+        QTest::addColumn<QStringList>("sent");     // "n|text": request n, as "path?query\nbody\n", holds text
+        QTest::addColumn<QStringList>("questions");
+        const QString untouched = QStringLiteral("(untouched)");
+        const QStringList closed{"111111", "CLOSE", untouched};
+        QTest::newRow("escape leaves") << "" << "await coupons\nkey Escape\n" << closed << QStringList{kList, kRequery}
+            << QStringList{} << QStringList{};
+        QTest::newRow("consumption refused") << "consume-refused.json" << "await coupons\nkey Left\nawait dialog\ntap btnPay\n"
+            << QStringList{"111111", "批量券核销接口返回失败券已被使用", untouched} << QStringList{kList, kRequery, kRequery, kConsume}
+            << QStringList{} << QStringList{};
+        QTest::newRow("member looked up by id first") << "header-vip-id-only.xml" << "await coupons\ntap bntExit\n" << closed
+            << QStringList{"/posPortal/vipInfo", kList, kRequery}
+            << QStringList{"0|bizType=0&orgCode=A01&vipInfoId=V0001\n", "1|&orgCode=A01&vipCode=13800000001\n"} << QStringList{};
+        // Two failing re-queries while the dialog fills, each answered "1" (retry); the third works.
+        QTest::newRow("retry answered yes") << "requery-fails-once.json" << "wait 2500\nkey 1\nwait 2500\nkey 1\nawait coupons\nkey Escape\n"
+            << closed << QStringList{kList, kRequery, kRequery, kRequery} << QStringList{} << QStringList{kRetry, kRetry};
+        // The dialog never opens, and the query's own message reaches the host, not "CLOSE".
+        QTest::newRow("retry answered no") << "requery-fails.json" << "wait 2500\nkey 0\n"
+            << QStringList{"111111", "网络错误，请再次尝试或联系管理员处理。错误代码:401 ", untouched} << QStringList{kList, kRequery}
+            << QStringList{} << QStringList{kRetry};
+    }
+
+    void cashierWorksTheSale()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, script);
+        QFETCH(QStringList, result);
+        QFETCH(QStringList, paths);
+        QFETCH(QStringList, sent);
+        QFETCH(QStringList, questions);
+        SimProcess sim(QStringLiteral(SCRM_SIM_PATH));
+        AppFolder app;
+        const QString failure = startTill(sim, app, file.endsWith(".json") ? file : QString());
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        app.writeText(QStringLiteral("cashier.txt"), script.toUtf8());
+        QVERIFY(m_robotStart(QFile::encodeName(app.filePath(QStringLiteral("cashier.txt"))).constData()));
+        QStringList documents = sampleDocuments(QStringLiteral("sale"));
+        if (file.endsWith(".xml"))
+            documents[0] = TestSupport::fixturePath(QStringLiteral("sale/") + file);
+        HostCall call(documents);
+        // Watches the questions the robot answers; a script that no longer fits what the dialogs
+        // show fails on the guard instead of hanging.
+        QStringList asked;
+        ModalDriver watcher([&asked](QDialog &dialog) {
+            if (qobject_cast<QuestionMessage *>(&dialog))
+                asked << TestSupport::labelText(dialog, QStringLiteral("label_text"));
+        }, 30000);
+        LogWriter log;
+        QCOMPARE(call.run(log), 1);
+        QVERIFY(!watcher.guardFired());
+        QCOMPARE((QStringList{call.param(5), call.param(6).left(result.at(1).size()), call.param(7)}), result);
+        QCOMPARE(asked, questions);
+        const QList<QJsonObject> requests = sim.requests();
+        QCOMPARE(::paths(requests), paths);
+        for (const QJsonObject &request : requests)
+            QVERIFY(request.value(QStringLiteral("signatureValid")).toBool());
+        for (const QString &fragment : sent) {
+            const QJsonObject request = requests.value(fragment.section(QLatin1Char('|'), 0, 0).toInt());
+            const QString text = request.value(QStringLiteral("path")).toString() + QLatin1Char('?') + request.value(QStringLiteral("query")).toString()
+                + QLatin1Char('\n') + request.value(QStringLiteral("body")).toString() + QLatin1Char('\n');
+            QVERIFY2(text.contains(fragment.section(QLatin1Char('|'), 1)), qPrintable(fragment + QStringLiteral(" in\n") + text));
+        }
+    }
+
+    void secondCallIsRefusedWhileOneRuns_data()
+    {
+        QTest::addColumn<QString>("documents");
+        QTest::addColumn<QStringList>("loop");     // where the host calls again, as inLoop() reads it
+        QTest::addColumn<QString>("result");       // the running call's return and parameters 5 to 7
+        QTest::addColumn<QStringList>("requests");
+        const QString cancelled = QStringLiteral("1 000000 (untouched) 2000.00");
+        // The opening wait stands for the closing one: both are the same timed loop.
+        QTest::newRow("opening wait") << "cancel" << QStringList{"内容：PrepareToShow", "内容：等待框已开启"} << cancelled
+                                      << QStringList{kCancel, kCancel};
+        QTest::newRow("server call") << "cancel" << QStringList{"位置：接口请求内容", "位置：调用成功", "位置：调用失败"} << cancelled
+                                     << QStringList{kCancel, kCancel};
+        // The list and the re-query that filling the dialog makes; the cashier leaves the dialog
+        // right after the host's second attempt.
+        QTest::newRow("coupon dialog") << "sale" << QStringList{} << "1 111111 CLOSE (untouched)" << QStringList{kList, kRequery, kCancel};
+    }
+
+    void secondCallIsRefusedWhileOneRuns()
+    {
+        QFETCH(QString, documents);
+        QFETCH(QStringList, loop);
+        QFETCH(QString, result);
+        QFETCH(QStringList, requests);
+        SimProcess sim(QStringLiteral(SCRM_SIM_PATH));
+        AppFolder app;
+        const QString failure = startTill(sim, app, QStringLiteral("cancel-slow.json"));
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        LogWriter log;
+        HostCall first(sampleDocuments(documents));
+        HostCall second(sampleDocuments(QStringLiteral("cancel")));
+        QStringList refused;
+        // The host's timer: it polls until the first call sits in the wanted loop, then calls again.
+        // Timers only fire inside the first call's loops, so a stopped timer proves where it ran.
+        QTimer hostTimer;
+        connect(&hostTimer, &QTimer::timeout, [&] {
+            if (!inLoop(loop, app.logText()))
+                return;
+            hostTimer.stop();
+            refused << QString::number(second.run(log));
+            for (int p = 5; p <= 12; ++p)
+                refused << second.param(p);
+            if (loop.isEmpty())
+                QTest::mouseClick(QApplication::activeModalWidget()->findChild<QAbstractButton *>(QStringLiteral("QbtnExit")), Qt::LeftButton);
+        });
+        hostTimer.start(10);
+        ModalDriver guard({}, 30000);   // a first call that never reaches the wanted loop fails, not hangs
+        const QString firstReturn = QString::number(first.run(log));
+        QVERIFY2(!hostTimer.isActive(), "the first call never reached the loop in which the host calls again");
+        QVERIFY(!guard.guardFired());
+        QCOMPARE(refused, (QStringList{"1", "111111", "上一笔交易仍在处理中，请稍后再试", "(untouched)", "(untouched)", "(untouched)",
+                                       "(untouched)", "(untouched)", "(untouched)"}));
+        QCOMPARE((QStringList{firstReturn, first.param(5), first.param(6), first.param(7)}).join(' '), result);
+        // The refused call neither asked the server nor started a second controller.
+        QCOMPARE(app.logText().count(QStringLiteral("拒绝重入")), 1);
+        QCOMPARE(app.logText().count(QStringLiteral("内容：请稍等，调用动态库中")), 1);
+
+        // Once the running call is over the guard is down again.
+        HostCall next(sampleDocuments(QStringLiteral("cancel")));
+        next.run(log);
+        QCOMPARE(next.param(5), QStringLiteral("000000"));
+        QCOMPARE(paths(sim.requests()), requests);
+    }
+
+private:
+    int (*m_robotStart)(const char *) = nullptr;
+};
+
 
 QTEST_MAIN(tst_Sale)
 #include "tst_sale.moc"

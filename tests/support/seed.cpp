@@ -8,7 +8,7 @@
 
 namespace Seed {
 
-void writeIni(const QString &path, const IniValues &values)
+void writeIni(const QString &path, const QMap<QString, QVariant> &values)
 {
     QSettings settings(path, QSettings::IniFormat);
     for (auto it = values.cbegin(); it != values.cend(); ++it)
@@ -48,13 +48,13 @@ bool runSqliteScript(const QString &path, const QString &scriptPath, QString *er
             *error = scriptPath + QStringLiteral(": ") + script.errorString();
         return false;
     }
+    QString text;
+    for (const QString &line : QString::fromUtf8(script.readAll()).split(QLatin1Char('\n')))
+        text += line.section(QStringLiteral("--"), 0, 0) + QLatin1Char(' ');
     QStringList statements;
-    for (const QString &statement : QString::fromUtf8(script.readAll()).split(QLatin1Char(';'))) {
-        QString sql;
-        for (const QString &line : statement.split(QLatin1Char('\n')))
-            sql += line.section(QStringLiteral("--"), 0, 0) + QLatin1Char(' ');
-        if (!sql.trimmed().isEmpty())
-            statements << sql.trimmed();
+    for (const QString &statement : text.split(QLatin1Char(';'))) {
+        if (!statement.trimmed().isEmpty())
+            statements << statement.trimmed();
     }
     return runSqlite(path, statements, error);
 }
@@ -62,14 +62,11 @@ bool runSqliteScript(const QString &path, const QString &scriptPath, QString *er
 void gen6Till(const QString &folder, const QString &url, int timeoutSeconds)
 {
     writeIni(folder + QStringLiteral("/TwCouponPay5.ini"),
-             {{QStringLiteral("Config/Url"), url},
-              {QStringLiteral("Config/TimeOut"), QString::number(timeoutSeconds)},
+             {{QStringLiteral("Config/Url"), url}, {QStringLiteral("Config/TimeOut"), timeoutSeconds},
               {QStringLiteral("Config/SysType"), QStringLiteral("GEN6")}});
     writeIni(folder + QStringLiteral("/config.ini"),
-             {{QStringLiteral("Config/OrgCode"), QStringLiteral("A01")},
-              {QStringLiteral("Config/PosNo"), QStringLiteral("001")},
-              {QStringLiteral("DataBase/DbType"), QStringLiteral("SQLITE")},
-              {QStringLiteral("DataBase/DBName"), QStringLiteral("pos.db")}});
+             {{QStringLiteral("Config/OrgCode"), QStringLiteral("A01")}, {QStringLiteral("Config/PosNo"), QStringLiteral("001")},
+              {QStringLiteral("DataBase/DbType"), QStringLiteral("SQLITE")}, {QStringLiteral("DataBase/DBName"), QStringLiteral("pos.db")}});
     runSqlite(folder + QStringLiteral("/pos.db"),
               {QStringLiteral("create table if not exists tPosKeyDef(ScanCode integer, FuncValue text, KeyType text)"),
                QStringLiteral("create table if not exists tPosKeyDefDetail(OrgCode text, PosNo text, ScanCode text, FuncValue text, KeyType text)")});

@@ -4,20 +4,10 @@
 #include <QFile>
 #include <QJsonDocument>
 
-SimProcess::SimProcess(const QString &program)
-{
-    m_process.setProgram(program);
-}
-
-SimProcess::~SimProcess()
-{
-    stop();
-}
-
 bool SimProcess::start(const QStringList &args, int timeoutMs)
 {
-    m_recordPath = m_dir.filePath(QStringLiteral("requests.jsonl"));
-    m_process.setArguments(args + QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--record"), m_recordPath});
+    m_process.setArguments(args + QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--record"),
+                                              m_dir.filePath(QStringLiteral("requests.jsonl"))});
     m_process.start();
     const QDeadlineTimer deadline(timeoutMs);
     while (!m_process.canReadLine() && m_process.state() != QProcess::NotRunning && !deadline.hasExpired())
@@ -52,11 +42,6 @@ bool SimProcess::startFaulty(const QJsonObject &reply)
     return startScenario(scenario);
 }
 
-bool SimProcess::startRefusing()
-{
-    return start() && stop();
-}
-
 bool SimProcess::stop(int timeoutMs)
 {
     if (m_process.state() != QProcess::NotRunning) {
@@ -70,15 +55,10 @@ bool SimProcess::stop(int timeoutMs)
     return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
 }
 
-QString SimProcess::baseUrl() const
-{
-    return QStringLiteral("http://127.0.0.1:%1").arg(m_port);
-}
-
 QList<QJsonObject> SimProcess::requests() const
 {
     QList<QJsonObject> entries;
-    QFile file(m_recordPath);
+    QFile file(m_dir.filePath(QStringLiteral("requests.jsonl")));
     if (file.open(QIODevice::ReadOnly)) {
         for (const QByteArray &line : file.readAll().split('\n')) {
             if (!line.trimmed().isEmpty())

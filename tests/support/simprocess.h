@@ -1,9 +1,7 @@
 #pragma once
 
 #include <QJsonObject>
-#include <QList>
 #include <QProcess>
-#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -13,35 +11,28 @@
 class SimProcess
 {
 public:
-    explicit SimProcess(const QString &program);
-    ~SimProcess();
-    SimProcess(const SimProcess &) = delete;
-    SimProcess &operator=(const SimProcess &) = delete;
+    explicit SimProcess(const QString &program) { m_process.setProgram(program); }
+    ~SimProcess() { stop(); }
 
-    // Starts the simulator with args (e.g. {"--wallet", path}) on a free port, recording into a
-    // private temporary folder; waits for its "PORT n" line.
+    // Starts it with args (e.g. {"--wallet", path}), or serving the JSON of a scenario file.
     bool start(const QStringList &args = QStringList(), int timeoutMs = 10000);
-    // Serves a scenario given as the JSON of a scenario file, besides args.
     bool startScenario(const QJsonObject &scenario, const QStringList &args = QStringList());
     // A misbehaving server: every one of the five server operations gets reply (a scenario
     // reply object, e.g. {"status":500}), however the request was signed.
     bool startFaulty(const QJsonObject &reply);
     // A port that was just free and where nothing listens now: connections are refused.
-    bool startRefusing();
+    bool startRefusing() { return start() && stop(); }
     // SIGTERM, then a kill if it does not end in time. True when it ended with exit code 0.
     bool stop(int timeoutMs = 5000);
 
     int port() const { return m_port; }
-    QString baseUrl() const;                   // "http://127.0.0.1:<port>"
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
     QString errorString() const { return m_error; }
-
-    // The record file read back, one object per request, in arrival order.
-    QList<QJsonObject> requests() const;
+    QList<QJsonObject> requests() const;   // in arrival order
 
 private:
     QTemporaryDir m_dir;
     QProcess m_process;
-    QString m_recordPath;
     QString m_error;
     int m_port = 0;
 };

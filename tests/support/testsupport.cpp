@@ -1,7 +1,6 @@
 #include "support/testsupport.h"
 
 #include <QApplication>
-#include <QDate>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -19,10 +18,7 @@ QString fixturePath(const QString &relativePath)
 
 QByteArray fixture(const QString &relativePath)
 {
-    QFile file(fixturePath(relativePath));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("missing fixture %s", qPrintable(relativePath));
-    return file.readAll();
+    return readFile(fixturePath(relativePath));
 }
 
 QByteArray readFile(const QString &path)
@@ -37,12 +33,6 @@ bool writeFile(const QString &path, const QByteArray &content)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
 }
 
-QString dailyLog(const QString &workDir)
-{
-    return QString::fromLocal8Bit(readFile(workDir + QStringLiteral("/LOG/PayLog")
-                                           + QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".txt")));
-}
-
 QStringList sampleDocuments(const QString &kind)
 {
     const QString folder = QStringLiteral(SAMPLES_DIR "/") + kind + QLatin1Char('/');
@@ -51,21 +41,31 @@ QStringList sampleDocuments(const QString &kind)
             folder + QStringLiteral("udp2.json")};
 }
 
-VipCouponDetail coupon(const QString &code, const QString &available, const QString &apportion, const QString &amount)
+QList<VipCouponDetail> coupons(const QString &specs)
 {
-    VipCouponDetail c;
-    c.certiInfoId = QStringLiteral("id-") + code;
-    c.certiInfoCode = code;
-    c.certiInfoName = QStringLiteral("券") + code;
-    c.certiMe = c.realCertiMe = amount;
-    c.certiMeType = c.checkFlag = QStringLiteral("0");
-    c.enddate = QStringLiteral("2030-12-31");
-    c.depict = QStringLiteral("规则") + code;
-    c.apportionType = apportion;
-    c.availableFlag = available;
-    if (available == QLatin1String("0"))
-        c.unAvailableRemark = QStringLiteral("不满足门槛");
-    return c;
+    QList<VipCouponDetail> list;
+    for (const QString &spec : specs.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QStringList parts = spec.split(QLatin1Char(':'));
+        VipCouponDetail c;
+        c.certiInfoId = QStringLiteral("id-") + parts.at(0);
+        c.certiInfoCode = parts.at(0);
+        c.certiInfoName = QStringLiteral("券") + parts.at(0);
+        c.depict = QStringLiteral("规则") + parts.at(0);
+        c.availableFlag = parts.value(1, QStringLiteral("1"));
+        c.apportionType = parts.value(2, QStringLiteral("1"));
+        c.certiMe = c.realCertiMe = QStringLiteral("10");
+        c.certiMeType = c.checkFlag = QStringLiteral("0");
+        c.enddate = QStringLiteral("2030-12-31");
+        if (c.availableFlag == QLatin1String("0"))
+            c.unAvailableRemark = QStringLiteral("不满足门槛");
+        list << c;
+    }
+    return list;
+}
+
+QString labelText(const QWidget &parent, const QString &objectName)
+{
+    return parent.findChild<QLabel *>(objectName)->text();
 }
 
 bool saveGrab(QWidget &widget, const QString &name)
@@ -87,6 +87,19 @@ QStringList labelsCutOff(const QWidget &widget)
             names << label->objectName();
     }
     return names;
+}
+
+QStringList warningsDuring(const std::function<void()> &action)
+{
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+        if (type == QtWarningMsg || type == QtCriticalMsg)
+            warnings << text;
+    });
+    action();
+    qInstallMessageHandler(previous);
+    return warnings;
 }
 
 void later(int delayMs, std::function<void()> action)
@@ -160,28 +173,4 @@ bool ModalDriver::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::Show)
         m_acted.removeAll(qobject_cast<QDialog *>(watched));
     return false;
-}
-
-namespace {
-QStringList s_warnings;
-QtMessageHandler s_previousHandler = nullptr;
-}
-
-WarningCollector::WarningCollector()
-{
-    s_warnings.clear();
-    s_previousHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
-        if (type == QtWarningMsg || type == QtCriticalMsg)
-            s_warnings << message;
-    });
-}
-
-WarningCollector::~WarningCollector()
-{
-    qInstallMessageHandler(s_previousHandler);
-}
-
-QStringList WarningCollector::warnings() const
-{
-    return s_warnings;
 }

@@ -2,10 +2,8 @@
 
 #include <functional>
 
-#include <QByteArray>
 #include <QList>
 #include <QPointer>
-#include <QString>
 #include <QStringList>
 #include <QTimer>
 
@@ -15,32 +13,30 @@ class LogWriter;
 class QDialog;
 class QWidget;
 
-// Shared helpers for the tests. Expected values in tests are literals; these only move data.
+// Shared helpers for the tests: they move data, expectations stay literals in the tests.
 namespace TestSupport {
 
-// tests/data/<relativePath>
-QString fixturePath(const QString &relativePath);
-QByteArray fixture(const QString &relativePath);
-// Any file's bytes; empty when it cannot be read. writeFile replaces a file's content.
+QString fixturePath(const QString &relativePath);   // tests/data/<relativePath>
+QByteArray fixture(const QString &relativePath);     // its bytes; empty, as any file, when unreadable
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &content);
-// Today's daily log under a working directory ("" when there is none).
-QString dailyLog(const QString &workDir);
 // The four documents of a sample transaction (samples/<kind>): header, goods, pay, Udp2.
 QStringList sampleDocuments(const QString &kind);
 
-// A coupon as the server lists it: not ticked, face value amount, name "券<code>", rules
-// "规则<code>"; an unusable one carries the reason "不满足门槛".
-VipCouponDetail coupon(const QString &code, const QString &available = QStringLiteral("1"),
-                       const QString &apportion = QStringLiteral("1"), const QString &amount = QStringLiteral("10"));
+// Coupons as the server lists them, from blank-separated "code[:availableFlag[:apportionType]]"
+// (usable and shared unless said): not ticked, worth 10, name "券<code>", rules "规则<code>"; an
+// unusable one carries the reason "不满足门槛".
+QList<VipCouponDetail> coupons(const QString &specs);
 
+QString labelText(const QWidget &parent, const QString &objectName);
 // Writes widget.grab() to $GRAB_DIR/<name>.png (default: the temp folder); true when written.
 bool saveGrab(QWidget &widget, const QString &name);
 // Object names of the visible labels under widget whose text does not fit their size.
 QStringList labelsCutOff(const QWidget &widget);
+// Every warning printed while action runs (Qt's own included).
+QStringList warningsDuring(const std::function<void()> &action);
 
-// Runs action on the next pass of the event loop after delayMs, typically to answer a modal
-// dialog that the code under test is about to open.
+// Runs action on the event loop after delayMs, e.g. to answer a dialog the code under test opens.
 void later(int delayMs, std::function<void()> action);
 
 }
@@ -60,11 +56,10 @@ private:
     QByteArray m_out[8];
 };
 
-// Works the modal dialogs that the code under test opens from inside its own loops. Each time
-// a dialog becomes the modal window on top, act runs on it once (again once it is shown anew).
-// After guardMs every dialog still open is rejected, so a test whose dialog never closes fails
-// instead of hanging. A dialog that act itself opens is not seen by the same driver: Qt does
-// not fire a timer inside its own handler, so a second driver answers those.
+// Works the modal dialogs that the code under test opens in its own loops: act runs once on each
+// dialog that becomes the modal window on top (again when shown anew). After guardMs every open
+// dialog is rejected, so a test fails instead of hanging. A dialog that act itself opens needs a
+// second driver: Qt does not fire a timer inside its own handler.
 class ModalDriver : public QObject
 {
 public:
@@ -81,13 +76,4 @@ private:
     QTimer m_guard;
     QList<QPointer<QDialog>> m_acted;
     bool m_guardFired = false;
-};
-
-// Every warning printed while it lives (Qt's own included).
-class WarningCollector
-{
-public:
-    WarningCollector();
-    ~WarningCollector();
-    QStringList warnings() const;
 };

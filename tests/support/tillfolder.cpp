@@ -10,12 +10,25 @@ TillFolder::TillFolder(const QString &hostPath, const QString &pluginPath, const
     , m_plugin(pluginPath)
     , m_robot(robotPath)
 {
-    m_valid = m_dir.isValid() && QDir().mkpath(workDir()) && QFile::copy(hostPath, m_host)
-        && QFile::setPermissions(m_host, QFile::permissions(hostPath));
+    m_valid = m_dir.isValid() && QDir().mkpath(workDir())
+        && (hostPath.isEmpty() || (QFile::copy(hostPath, m_host) && QFile::setPermissions(m_host, QFile::permissions(hostPath))));
 }
 
-TillFolder::HostRun TillFolder::runHost(const QStringList &documents, const QStringList &extraArgs,
-                                        int timeoutMs, const QMap<QString, QString> &env) const
+void TillFolder::writeGen5(const QString &url, int timeoutSeconds)
+{
+    writeIni(QStringLiteral("TwCouponPay5.ini"),
+             {{QStringLiteral("Config/Url"), url}, {QStringLiteral("Config/TimeOut"), QString::number(timeoutSeconds)},
+              {QStringLiteral("Config/SysType"), QStringLiteral("GEN5")}, {QStringLiteral("Config/UserName"), QStringLiteral("sa")},
+              {QStringLiteral("Config/Password"), QStringLiteral("pos")}});
+    // Written as the host writes it: a literal "[SQL SERVER]" section, keys with blanks.
+    writeText(QStringLiteral("PosCfg.ini"), "[SQL SERVER]\r\nLOCAL NAME=localhost\r\nLOCAL DBNAME=" + filePath(QStringLiteral("gen5.db")).toUtf8() + "\r\n");
+    writeText(QStringLiteral("odbcinst.ini"), "[SQL SERVER]\nDescription=SQLite3 in the place of SQL Server\n"
+                                              "Driver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n");
+    qputenv("ODBCSYSINI", QFile::encodeName(path()));
+    runSql(QStringLiteral("gen5.db"), {QStringLiteral("create table if not exists tJkPosKeyDef(ScanCode integer, FuncValue text, KeyType text)")});
+}
+
+TillFolder::HostRun TillFolder::runHost(const QStringList &documents, const QStringList &extraArgs, int timeoutMs) const
 {
     const QString outDir = workDir() + QStringLiteral("/out");
     QDir(outDir).removeRecursively();
@@ -27,7 +40,7 @@ TillFolder::HostRun TillFolder::runHost(const QStringList &documents, const QStr
     for (const QString &doc : documents)
         args << (doc == QLatin1String("null") || QDir::isAbsolutePath(doc) ? doc : filePath(doc));
 
-    HostRun result = run(args, timeoutMs, env);
+    HostRun result = run(args, timeoutMs);
     for (int p = 5; p <= 12; ++p) {
         QFile file(outDir + QStringLiteral("/p%1.txt").arg(p));
         if (file.open(QIODevice::ReadOnly))
@@ -38,6 +51,17 @@ TillFolder::HostRun TillFolder::runHost(const QStringList &documents, const QStr
 
 TillFolder::HostRun TillFolder::run(const QStringList &args, int timeoutMs, const QMap<QString, QString> &env) const
 {
+    QProcess process;
+    start(process, args, env);
+    HostRun result;
+    result.finished = process.waitForFinished(timeoutMs);   // else killed when process goes
+    result.exitCode = result.finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.output = QString::fromUtf8(process.readAllStandardOutput());
+    return result;
+}
+
+void TillFolder::start(QProcess &process, const QStringList &args, const QMap<QString, QString> &env) const
+{
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     for (auto it = env.cbegin(); it != env.cend(); ++it) {
@@ -46,17 +70,7 @@ TillFolder::HostRun TillFolder::run(const QStringList &args, int timeoutMs, cons
         else
             environment.insert(it.key(), it.value());
     }
-    QProcess process;
     process.setWorkingDirectory(workDir());
     process.setProcessEnvironment(environment);
     process.start(m_host, args);
-    HostRun result;
-    result.finished = process.waitForFinished(timeoutMs);
-    if (!result.finished) {
-        process.kill();
-        process.waitForFinished();
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.output = QString::fromUtf8(process.readAllStandardOutput());
-    return result;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArray>
+#include <QDate>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -10,14 +10,16 @@
 #include "support/seed.h"
 #include "support/testsupport.h"
 
+class QProcess;
+
 // A till laid out in a temporary folder, as the library finds it on a real POS: a copy of the
-// host executable with the INI files beside it, a SQLite POS database, and a working directory
+// host executable with the INI files and the POS database beside it, and a working directory
 // that receives the LOG folder.
 class TillFolder
 {
 public:
-    // hostPath: the host program, copied into the till; pluginPath: the library it loads;
-    // robotPath: the scripted cashier pos-host loads for "--cashier" (optional).
+    // hostPath: the host program, copied into the till (none when empty); pluginPath: the library
+    // it loads; robotPath: the scripted cashier pos-host loads for "--cashier" (optional).
     TillFolder(const QString &hostPath, const QString &pluginPath, const QString &robotPath = QString());
     // pos-host, the library and (when declared) the scripted cashier the test was built with.
     TillFolder();
@@ -26,17 +28,22 @@ public:
     QString path() const { return m_dir.path(); }
     QString workDir() const { return m_dir.path() + QStringLiteral("/work"); }
     QString filePath(const QString &name) const { return m_dir.path() + QLatin1Char('/') + name; }
-
-    // INI keys as "Group/Key" -> value, written with QSettings beside the host executable.
-    void writeIni(const QString &fileName, const QMap<QString, QVariant> &values) { Seed::writeIni(filePath(fileName), values); }
-    // GEN6 till with a SQLite POS database "pos.db" and the server at url.
-    void writeGen6Config(const QString &url, int timeoutSeconds = 5) { Seed::gen6Till(path(), url, timeoutSeconds); }
-    // Runs each statement on the database file (created when missing); false with the error.
-    bool runSql(const QString &databaseName, const QStringList &statements, QString *error = nullptr)
+    // Today's daily log, "" when there is none.
+    QString logText() const
     {
-        return Seed::runSqlite(filePath(databaseName), statements, error);
+        return QString::fromLocal8Bit(TestSupport::readFile(workDir() + QDate::currentDate().toString(QStringLiteral("'/LOG/PayLog'yyyyMMdd'.txt'"))));
     }
+
+    // INI keys as "Group/Key" -> value, written with QSettings.
+    void writeIni(const QString &fileName, const QMap<QString, QVariant> &values) { Seed::writeIni(filePath(fileName), values); }
     void writeText(const QString &name, const QByteArray &content) { TestSupport::writeFile(filePath(name), content); }
+    bool runSql(const QString &db, const QStringList &statements, QString *error = nullptr) { return Seed::runSqlite(filePath(db), statements, error); }
+    // GEN6 till: SQLite "pos.db" with empty key tables, organisation "A01", till "001".
+    void writeGen6(const QString &url = QString(), int timeoutSeconds = 5) { Seed::gen6Till(path(), url, timeoutSeconds); }
+    void writeGen6Config(const QString &url, int timeoutSeconds = 5) { writeGen6(url, timeoutSeconds); }
+    // GEN5 till: its POS database is "SQL Server" reached through ODBC; here the ODBC driver
+    // registered under that name is SQLite's, so the SQL Server code path runs for real.
+    void writeGen5(const QString &url = QString(), int timeoutSeconds = 5);
 
     struct HostRun
     {
@@ -47,21 +54,16 @@ public:
     };
     // Runs pos-host from the till with the four documents (paths relative to the till or
     // absolute, "null" for a null pointer). UTF-8 documents are converted to GBK.
-    // env overrides the host's environment; an empty value removes the variable.
-    HostRun runHost(const QStringList &documents, const QStringList &extraArgs = {},
-                    int timeoutMs = 60000, const QMap<QString, QString> &env = {}) const;
-    // Runs the till's host with these arguments from the working directory, offscreen unless
-    // env says otherwise.
+    HostRun runHost(const QStringList &documents, const QStringList &extraArgs = {}, int timeoutMs = 60000) const;
+    // Runs the till's host with these arguments; env overrides the environment (an empty value
+    // removes the variable).
     HostRun run(const QStringList &args, int timeoutMs = 60000, const QMap<QString, QString> &env = {}) const;
-
-    // Today's daily log of the working directory ("" when there is none).
-    QString logText() const { return TestSupport::dailyLog(workDir()); }
+    // Starts it the same way, from the working directory and offscreen unless env says otherwise.
+    void start(QProcess &process, const QStringList &args, const QMap<QString, QString> &env = {}) const;
 
 private:
     QTemporaryDir m_dir;
-    QString m_host;
-    QString m_plugin;
-    QString m_robot;
+    QString m_host, m_plugin, m_robot;
     bool m_valid = false;
 };
 
