@@ -4,7 +4,7 @@
 #
 #   bash scripts/sanitize.sh            # the whole suite, benchmarks excluded
 #   bash scripts/sanitize.sh -R tst_x   # extra arguments go to ctest
-#   SANITIZE_TESTS="tst_replies tst_poshost" bash scripts/sanitize.sh
+#   SANITIZE_TESTS="tst_messages tst_poshost" bash scripts/sanitize.sh
 #                                       # build and run only these tests (and what they load)
 #
 # pos-host, scrm-sim and the cashier robot are built in the same tree with the same flags, so

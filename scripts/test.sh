@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The test command: set-up, configure, build, then
+# The test command: the folder layering check, set-up, configure, build, then
 #   - a short fuzzing smoke of the document, reply and signing fuzzers (clang, libFuzzer),
 #   - the library-level suites again under AddressSanitizer and UndefinedBehaviorSanitizer,
 #   - every test of the Linux suite (benchmarks excluded),
@@ -8,6 +8,7 @@
 # Set QUICK=1 to run only the Linux suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/check-layers.sh
 bash scripts/build.sh
 if [ -z "${QUICK:-}" ]; then
     FUZZ_SECONDS=${FUZZ_SECONDS:-15} bash scripts/fuzz-smoke.sh

@@ -83,7 +83,7 @@ void tst_LostConsumption::couponsComeBack()
     QVERIFY2(sim.startScenario(scenario, {QStringLiteral("--wallet"), QStringLiteral(SAMPLES_DIR "/wallet.json"),
                                           QStringLiteral("--state"), state}),
              qPrintable(sim.errorString()));
-    till.writeGen6Config(sim.baseUrl(), 2);
+    till.writeGen6(sim.baseUrl(), 2);
     // Edited by hand on the till, comments and all: the controller and the POS database must
     // read it alike, or the sale never reaches the coupon dialog.
     till.writeText(QStringLiteral("TwCouponPay5.ini"),

@@ -1,24 +1,14 @@
-// The library in real host processes: the sample host (no Qt), whose returns and cancellations go
-// to the simulator over real HTTP, and a plain C host on a GLib main loop, where the library brings
-// its own Qt application object and Qt's nested loops and the host's loop serve each other's timers.
+// The library in real host processes: the sample host (no Qt), its returns and cancellations sent to
+// the simulator over real HTTP, and a plain C host on a GLib main loop, where the library brings its
+// own Qt application object and Qt's nested loops and the host's loop serve each other's timers.
 #include <QFile>
 #include <QJsonObject>
 #include <QTest>
 
 #include "support/simprocess.h"
-#include "support/testsupport.h"
 #include "support/tillfolder.h"
 
-namespace {
-
-QString doc(const char *name)
-{
-    return TestSupport::fixturePath(QStringLiteral("e2e/") + QLatin1String(name));
-}
-
-const QString kNoDocument = QStringLiteral("null");
-
-}
+static QString doc(const QString &name) { return TestSupport::fixturePath(QStringLiteral("e2e/") + name); }
 
 class tst_PosHost : public QObject
 {
@@ -26,37 +16,28 @@ class tst_PosHost : public QObject
 private slots:
     void callsFailCleanly_data()
     {
-        QTest::addColumn<QString>("header");
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("garbage");   // a file of the GEN6 till written over with binary bytes
-        QTest::addColumn<QString>("message");   // "…" first: how it ends
+        // garbage: a file of the GEN6 till written over with binary bytes; message: "…" first: how it ends
+        QTest::addColumn<QString>("header"); QTest::addColumn<QString>("entry"); QTest::addColumn<QString>("garbage");
+        QTest::addColumn<QString>("message");
         QTest::newRow("type 0, second entry name") << "header-type0.xml" << "QTwCardTrans" << "" << "不支持支付管理";
         QTest::newRow("no header at all") << "" << "TwCardTrans" << "" << "交易类型错误";
         // Without a readable system type the till is taken for one whose database is SQL Server.
         QTest::newRow("binary plugin ini") << "header-lowercase-sale.xml" << "TwCardTrans" << "TwCouponPay5.ini" << "…数据库打开失败！";
         // A lower-case "sale" is no type: the garbage database is never read.
-        QTest::newRow("lower-case sale, database file is not a database") << "header-lowercase-sale.xml" << "TwCardTrans" << "pos.db"
-                                                                          << "交易类型错误";
+        QTest::newRow("lower-case sale, database file is not a database") << "header-lowercase-sale.xml" << "TwCardTrans" << "pos.db" << "交易类型错误";
     }
 
-    // Whatever the header or the till's files hold, the call ends with a failure and its message,
-    // parameters 7 to 12 stay as the host passed them; the cashier confirms what she is told.
+    // Whatever the header or the till's files hold, the call fails with its message, leaving 7 to 12 untouched.
     void callsFailCleanly()
     {
-        QFETCH(QString, header);
-        QFETCH(QString, entry);
-        QFETCH(QString, garbage);
-        QFETCH(QString, message);
+        QFETCH(QString, header); QFETCH(QString, entry); QFETCH(QString, garbage); QFETCH(QString, message);
         TillFolder till(QStringLiteral(POS_HOST_PATH), QStringLiteral(PLUGIN_PATH), QStringLiteral(CASHIER_ROBOT_PATH));
-        till.writeGen6Config(QStringLiteral("http://127.0.0.1:9"));
-        QByteArray binary;
-        for (int i = 0; i < 4096; ++i)
-            binary.append(char((i * 131 + 7) % 256));
+        till.writeGen6(QStringLiteral("http://127.0.0.1:9"));
         if (!garbage.isEmpty())
-            till.writeText(garbage, binary);
+            till.writeText(garbage, TestSupport::readFile(QStringLiteral(PLUGIN_PATH)).left(4096));
         till.writeText(QStringLiteral("answer"), "wait 1500\nkey Return\nwait 1500\nkey Return\n");
-        const TillFolder::HostRun run = till.runHost({header.isEmpty() ? kNoDocument : doc(qPrintable(header)), doc("goods-empty.xml"), kNoDocument,
-                                                      kNoDocument}, {"--entry", entry, "--cashier", till.filePath(QStringLiteral("answer"))});
+        const TillFolder::HostRun run = till.runHost({header.isEmpty() ? "null" : doc(header), doc("goods-empty.xml"), "null", "null"},
+                                                     {"--entry", entry, "--cashier", till.filePath(QStringLiteral("answer"))});
         QVERIFY2(run.output.contains(QStringLiteral("return: 1\n")), qPrintable(run.output));
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.params.keys(), (QList<int>{5, 6}));
@@ -67,13 +48,10 @@ private slots:
 
     void returnsReachTheServer_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("server");        // the simulator's wallet, or a scenario
-        QTest::addColumn<QString>("agreedSize");    // Config/OutputBufferSize, and the host's buffers
-        QTest::addColumn<QStringList>("params");    // 5, 6, 7, 11 and 12 ("" when untouched)
-        QTest::addColumn<QString>("body");          // what the server received
-        QTest::addColumn<QString>("logged");
-
+        // server: the simulator's wallet or a scenario; agreedSize: Config/OutputBufferSize and the host's buffers; params: 5, 6, 7,
+        // 11 and 12 ("" when untouched); body: what the server received; logged: a log excerpt
+        QTest::addColumn<QString>("kind"); QTest::addColumn<QString>("server"); QTest::addColumn<QString>("agreedSize");
+        QTest::addColumn<QStringList>("params"); QTest::addColumn<QString>("body"); QTest::addColumn<QString>("logged");
         const QString noDiscount = QStringLiteral("<?xml version='1.0' encoding='UTF-8'?>\n<DSC><Yh/></DSC>");
         const QString bothBack = QStringLiteral("<?xml version='1.0' encoding='UTF-8'?>\n<Op><Zf><zfR><TradeNo>CP0001;CP0002</TradeNo>"
                                                 "<BuyerNo>S20261206001</BuyerNo><Total/></zfR></Zf></Op>");
@@ -81,13 +59,11 @@ private slots:
                                                  "&origSaleNo=S20261206001&sign=c4266c44019951be00af249bc1e78486&vipInfoId=V0001");
         QTest::newRow("cancel gives both coupons back") << "cancel" << "wallet-consumed.json" << ""
             << QStringList{"000000", "", "2000.00", noDiscount, bothBack} << bothCodes << "";
-        QTest::newRow("void refunds the payment line") << "void" << "wallet-consumed.json" << ""
-            << QStringList{"000000", "", "1000.00", noDiscount,
+        QTest::newRow("void refunds the payment line") << "void" << "wallet-consumed.json" << "" << QStringList{"000000", "", "1000.00", noDiscount,
                            "<?xml version='1.0' encoding='UTF-8'?>\n<Op><Zf><zfR><TradeNo>CP0001</TradeNo><BuyerNo/><Total>10.00</Total></zfR></Zf></Op>"}
             << "code=%5B%22CP0001%22%5D&orgCode=A01&origBizBillNo=B20261206001&origSaleNo=S20261206001&sign=60cdce119bce026b13043e8bc9948f9a&vipInfoId=V0001"
             << "位置：口碑券待退款券号：\n内容：CP0001";
-        QTest::newRow("refused") << "cancel" << "cancel-refused.json" << ""
-            << QStringList{"111111", "线下交易券撤销接口失败，券已撤销", "", "", ""} << bothCodes
+        QTest::newRow("refused") << "cancel" << "cancel-refused.json" << "" << QStringList{"111111", "线下交易券撤销接口失败，券已撤销", "", "", ""} << bothCodes
             << "位置：传出参数，交易失败\n内容：线下交易券撤销接口失败，券已撤销";
         QTest::newRow("agreed size too small to mean anything") << "cancel" << "wallet-consumed.json" << "32"
             << QStringList{"000000", "", "2000.00", noDiscount, bothBack} << bothCodes << "";
@@ -99,17 +75,11 @@ private slots:
 
     void returnsReachTheServer()
     {
-        QFETCH(QString, kind);
-        QFETCH(QString, server);
-        QFETCH(QString, agreedSize);
-        QFETCH(QStringList, params);
-        QFETCH(QString, body);
-        QFETCH(QString, logged);
+        QFETCH(QString, kind); QFETCH(QString, server); QFETCH(QString, agreedSize); QFETCH(QStringList, params); QFETCH(QString, body); QFETCH(QString, logged);
         SimProcess sim(QStringLiteral(SCRM_SIM_PATH));
-        QVERIFY2(sim.start({server.startsWith("wallet") ? "--wallet" : "--scenario", TestSupport::fixturePath("e2e/" + server)}),
-                 qPrintable(sim.errorString()));
+        QVERIFY2(sim.start({server.startsWith("wallet") ? "--wallet" : "--scenario", doc(server)}), qPrintable(sim.errorString()));
         TillFolder till(QStringLiteral(POS_HOST_PATH), QStringLiteral(PLUGIN_PATH));
-        till.writeGen6Config(sim.baseUrl());
+        till.writeGen6(sim.baseUrl());
         QStringList args;
         if (!agreedSize.isEmpty()) {
             till.writeIni(QStringLiteral("TwCouponPay5.ini"), {{QStringLiteral("Config/OutputBufferSize"), agreedSize}});
@@ -133,23 +103,16 @@ private slots:
 
     void glibHostLoopAndLibraryShareTheThread_data()
     {
-        QTest::addColumn<QString>("platform");
-        QTest::addColumn<bool>("secondCopy");
-        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QString>("platform"); QTest::addColumn<bool>("secondCopy"); QTest::addColumn<QStringList>("expected");
         const QString nested = QStringLiteral("nested call: return 1, 111111, 上一笔交易仍在处理中，请稍后再试");
         const QString call = QStringLiteral("call: return 1, 111111, 不支持支付管理");
-        QTest::newRow("offscreen display") << "offscreen" << false << QStringList{
-            "qt before load: absent", "application after load: created", nested, call,
-            "host timer during the call: ran", "host loop ended", "library still loaded after dlclose: yes"};
-        // Qt would end the process without a display: the library creates nothing, does not pin
-        // itself, and the call fails with a message instead.
+        // Without a display Qt would end the process: the library creates nothing and fails the call.
         QTest::newRow("no display") << "" << false << QStringList{
             "qt before load: absent", "application after load: none",
             "call: return 1, 111111, 动态库无法显示界面（没有可用的显示设备），请联系管理员处理",
             "host timer during the call: stalled", "nested call: never fired", "host loop ended",
             "library still loaded after dlclose: no"};
-        // A second file is a second library for the loader: its load-time set-up runs again, finds
-        // the application object, and neither pins itself nor deletes it.
+        // A second file is a second library: its set-up finds the application object, pins and deletes nothing.
         QTest::newRow("second copy") << "offscreen" << true << QStringList{
             "qt before load: absent", "application after load: created", "second copy loaded: yes",
             "application after second load: same", "application after unloading the copy: same", "copy still loaded: no",
@@ -161,11 +124,9 @@ private slots:
 #ifdef __SANITIZE_ADDRESS__
         QSKIP("the plain C host is not instrumented, so it cannot load the instrumented library");
 #endif
-        QFETCH(QString, platform);
-        QFETCH(bool, secondCopy);
-        QFETCH(QStringList, expected);
+        QFETCH(QString, platform); QFETCH(bool, secondCopy); QFETCH(QStringList, expected);
         TillFolder till(QStringLiteral(GLIB_HOST_PATH), QStringLiteral(PLUGIN_PATH));
-        till.writeGen6Config(QStringLiteral("http://127.0.0.1:9"));
+        till.writeGen6(QStringLiteral("http://127.0.0.1:9"));
         QStringList args{QStringLiteral(PLUGIN_PATH), doc("header-type0.xml"), doc("goods-empty.xml")};
         if (secondCopy) {
             args << till.filePath(QStringLiteral("libTwCouponPay5-copy.so"));

@@ -1,9 +1,8 @@
-// A short long run: one sample-host process makes many calls in a row (sales worked by the
-// scripted cashier, returns, cancellations, refusals), each with its expected result, and keeps no
-// thread, file, connection or database handle from one call to the next. The host stops itself
-// after each cycle; the test samples it through /proc, as an operator would, and lets it go on.
+// A short long run: one sample-host process makes many calls in a row (sales by the scripted
+// cashier, returns, cancellations, refusals), each with its expected result, and keeps no thread,
+// file, connection or database handle from one call to the next. The host stops itself after each
+// cycle; the test samples it through /proc, as an operator would, and lets it go on.
 #include <signal.h>
-#include <sys/types.h>
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -14,7 +13,6 @@
 
 #include "support/seed.h"
 #include "support/simprocess.h"
-#include "support/testsupport.h"
 #include "support/tillfolder.h"
 
 namespace {
@@ -29,16 +27,13 @@ QString sample(qint64 pid, int call)
     const QString proc = QStringLiteral("/proc/%1").arg(pid);
     const QString status = QString::fromLatin1(TestSupport::readFile(proc + QStringLiteral("/status")));
     qInfo("after call %d: VmRSS %s kB", call, qPrintable(QRegularExpression(QStringLiteral("VmRSS:\\s+(\\d+)")).match(status).captured(1)));
-    int fds = 0, sockets = 0, databaseFiles = 0;
-    const QDir fdDir(proc + QStringLiteral("/fd"));
-    for (const QString &fd : fdDir.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
-        const QString target = QFile::symLinkTarget(fdDir.filePath(fd));
-        ++fds;
-        sockets += target.contains(QStringLiteral("socket:["));
-        databaseFiles += target.contains(QStringLiteral("pos.db"));
-    }
+    const QFileInfoList fds = QDir(proc + QStringLiteral("/fd")).entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot);
+    QString targets;
+    for (const QFileInfo &fd : fds)
+        targets += fd.symLinkTarget() + QLatin1Char('\n');
     return QStringLiteral("%1 threads, %2 fds, %3 sockets, %4 database files")
-        .arg(QRegularExpression(QStringLiteral("Threads:\\s+(\\d+)")).match(status).captured(1)).arg(fds).arg(sockets).arg(databaseFiles);
+        .arg(QRegularExpression(QStringLiteral("Threads:\\s+(\\d+)")).match(status).captured(1)).arg(fds.size())
+        .arg(targets.count(QStringLiteral("socket:["))).arg(targets.count(QStringLiteral("pos.db")));
 }
 
 bool isStopped(qint64 pid)
@@ -59,10 +54,9 @@ private slots:
         SimProcess sim(QStringLiteral(SCRM_SIM_PATH));
         QVERIFY2(sim.start({QStringLiteral("--wallet"), QStringLiteral(SAMPLES_DIR "/wallet.json")}), qPrintable(sim.errorString()));
         TillFolder till(QStringLiteral(POS_HOST_PATH), QStringLiteral(PLUGIN_PATH));
-        till.writeGen6Config(sim.baseUrl(), 10);
+        till.writeGen6(sim.baseUrl(), 10);
         QString error;
-        QVERIFY2(Seed::runSqliteScript(till.filePath(QStringLiteral("pos.db")), QStringLiteral(SAMPLES_DIR "/demo/keys-gen6.sql"), &error),
-                 qPrintable(error));
+        QVERIFY2(Seed::runSqliteScript(till.filePath("pos.db"), QStringLiteral(SAMPLES_DIR "/demo/keys-gen6.sql"), &error), qPrintable(error));
         // What each line of the plan must answer, call after call.
         QStringList expected;
         for (const QFileInfo &file : QDir(kLongRun + QStringLiteral("/expected")).entryInfoList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name))
@@ -70,10 +64,8 @@ private slots:
         QCOMPARE(expected.size(), 5);
 
         QProcess host;
-        till.start(host, {QStringLiteral("--lib"), QStringLiteral(PLUGIN_PATH), QStringLiteral("--robot"), QStringLiteral(CASHIER_ROBOT_PATH),
-                          QStringLiteral("--gbk"), QStringLiteral("--cashier"), kLongRun + QStringLiteral("/cashier.txt"),
-                          QStringLiteral("--plan"), kLongRun + QStringLiteral("/plan.txt"), QStringLiteral("--repeat"), QString::number(kCycles),
-                          QStringLiteral("--pause-after"), QStringLiteral("5,10,15")});
+        till.start(host, {"--lib", PLUGIN_PATH, "--robot", CASHIER_ROBOT_PATH, "--gbk", "--cashier", kLongRun + "/cashier.txt", "--plan",
+                          kLongRun + "/plan.txt", "--repeat", QString::number(kCycles), "--pause-after", "5,10,15"});
         QVERIFY2(host.waitForStarted(), qPrintable(host.errorString()));
         const qint64 pid = host.processId();
 

@@ -1,6 +1,5 @@
-// The host POS database: the connection a till's settings lead to (a GEN5 "SQL Server" is SQLite's
-// ODBC driver under that name) and a failed statement with its trace; failures to open and key
-// lookups run through tests/entry and tests/ui. No test may leave a connection registered.
+// The host POS database: the connection a till's settings lead to (a GEN5 "SQL Server" is SQLite's ODBC driver under that name) and a failed
+// statement with its trace; failures to open and key lookups run through tests/entry and tests/ui. No test may leave a connection registered.
 #include <memory>
 
 #include <QSqlDatabase>
@@ -14,84 +13,71 @@ class tst_PosDB : public QObject
 {
     Q_OBJECT
 private slots:
-    void cleanup();
-    void connectionFollowsTheTillsSettings_data();
-    void connectionFollowsTheTillsSettings();
-    void failedStatementCarriesTheDriversText();
-    void connectionNamesAreNeverShared();
-};
-
-void tst_PosDB::cleanup()
-{
-    QVERIFY2(QSqlDatabase::connectionNames().isEmpty(), qPrintable(QSqlDatabase::connectionNames().join(QLatin1Char(','))));
-}
-
-void tst_PosDB::connectionFollowsTheTillsSettings_data()
-{
-    QTest::addColumn<bool>("gen5");
-    QTest::addColumn<QString>("driver");
-    QTest::addColumn<QString>("database");   // <app>: the application directory
-    QTest::newRow("GEN6 SQLite, bare name trimmed") << false << "QSQLITE" << "<app>/pos.db";
-    QTest::newRow("GEN5 SQL Server over ODBC") << true << "QODBC" << "DRIVER={SQL SERVER};SERVER=localhost;DATABASE=<app>/gen5.db";
-}
-
-void tst_PosDB::connectionFollowsTheTillsSettings()
-{
-    QFETCH(bool, gen5);
-    QFETCH(QString, database);
-    AppFolder app;
-    if (gen5) {
-        app.writeGen5();
-    } else {
-        app.writeGen6();
-        app.writeIni(QStringLiteral("config.ini"), {{"DataBase/DbType", "sqlite"}, {"DataBase/DBName", " pos.db "}});
-    }
-    PosDB db;
-    QString message;
-    QVERIFY2(db.initDb(message), qPrintable(message));
+    void cleanup()
     {
-        const QSqlDatabase connection = QSqlDatabase::database(db.connectionName(), false);
-        QTEST(connection.driverName(), "driver");
-        QCOMPARE(connection.databaseName(), database.replace(QStringLiteral("<app>"), app.path()));
+        QVERIFY2(QSqlDatabase::connectionNames().isEmpty(), qPrintable(QSqlDatabase::connectionNames().join(QLatin1Char(','))));
     }
-    QSqlQuery query;
-    QVERIFY2(db.openRecordset(QStringLiteral("select 1"), query, message), qPrintable(message));
-}
 
-void tst_PosDB::failedStatementCarriesTheDriversText()
-{
-    AppFolder app;
-    app.writeGen6();
-    PosDB db;
-    QString message;
-    QVERIFY2(db.initDb(message), qPrintable(message));
-    QSqlQuery query;
-    const QString sql = QStringLiteral("select FuncValue from tNoTable where ScanCode=");
-    const QString failed = QStringLiteral("函数:openRecordset||执行:") + sql + QStringLiteral("38||no such table: tNoTable Unable to execute statement");
-    QVERIFY(!db.openRecordset(sql + QStringLiteral("38"), query, message));
-    QCOMPARE(message, failed);
-    // Bound values: the trace shows the statement as a person would write it.
-    QVERIFY(!db.openRecordset(sql + QLatin1Char('?'), {38}, query, message, sql + QStringLiteral("38")));
-    QCOMPARE(message, failed);
-    // A statement that ran leaves nothing after its trace.
-    QVERIFY(db.openRecordset(QStringLiteral("select 1"), query, message));
-    QCOMPARE(message, QStringLiteral("函数:openRecordset||执行:select 1||"));
-}
+    void connectionFollowsTheTillsSettings_data()
+    {
+        QTest::addColumn<bool>("gen5");
+        QTest::addColumn<QString>("driver");
+        QTest::addColumn<QString>("database");   // <app>: the application directory
+        QTest::newRow("GEN6 SQLite, bare name trimmed") << false << "QSQLITE" << "<app>/pos.db";
+        QTest::newRow("GEN5 SQL Server over ODBC") << true << "QODBC" << "DRIVER={SQL SERVER};SERVER=localhost;DATABASE=<app>/gen5.db";
+    }
 
-void tst_PosDB::connectionNamesAreNeverShared()
-{
-    AppFolder app;
-    app.writeGen6();
-    QString message;
-    auto first = std::make_unique<PosDB>();
-    PosDB second;
-    QVERIFY(first->initDb(message) && second.initDb(message));
-    // A freed name is taken again, while the other stays with its owner.
-    first.reset();
-    PosDB third;
-    QVERIFY(third.initDb(message));
-    QCOMPARE(second.connectionName() + QLatin1Char(',') + third.connectionName(), QStringLiteral("MyDBProcessConn1,MyDBProcessConn0"));
-}
+    void connectionFollowsTheTillsSettings()
+    {
+        QFETCH(bool, gen5);
+        QFETCH(QString, database);
+        AppFolder app;
+        gen5 ? app.writeGen5() : app.writeGen6();
+        if (!gen5)
+            app.writeIni(QStringLiteral("config.ini"), {{"DataBase/DbType", "sqlite"}, {"DataBase/DBName", " pos.db "}});
+        PosDB db;
+        QString message;
+        QVERIFY2(db.initDb(message), qPrintable(message));
+        {
+            const QSqlDatabase connection = QSqlDatabase::database(db.connectionName(), false);
+            QTEST(connection.driverName(), "driver");
+            QCOMPARE(connection.databaseName(), database.replace(QStringLiteral("<app>"), app.path()));
+        }
+        QSqlQuery query;
+        QVERIFY2(db.openRecordset(QStringLiteral("select 1"), query, message), qPrintable(message));
+    }
 
+    void failedStatementCarriesTheDriversText()
+    {
+        AppFolder app;
+        app.writeGen6();
+        PosDB db;
+        QString message;
+        QVERIFY2(db.initDb(message), qPrintable(message));
+        QSqlQuery query;
+        const QString sql = QStringLiteral("select FuncValue from tNoTable where ScanCode=");
+        const QString failed = QStringLiteral("函数:openRecordset||执行:") + sql + QStringLiteral("38||no such table: tNoTable Unable to execute statement");
+        QCOMPARE(db.openRecordset(sql + QStringLiteral("38"), query, message) ? QString() : message, failed);
+        // Bound values: the trace shows the statement as a person would write it.
+        QCOMPARE(db.openRecordset(sql + QLatin1Char('?'), {38}, query, message, sql + QStringLiteral("38")) ? QString() : message, failed);
+        // A statement that ran leaves nothing after its trace.
+        QCOMPARE(db.openRecordset(QStringLiteral("select 1"), query, message) ? message : QString(), QStringLiteral("函数:openRecordset||执行:select 1||"));
+    }
+
+    void connectionNamesAreNeverShared()
+    {
+        AppFolder app;
+        app.writeGen6();
+        QString message;
+        auto first = std::make_unique<PosDB>();
+        PosDB second;
+        QVERIFY(first->initDb(message) && second.initDb(message));
+        // A freed name is taken again, while the other stays with its owner.
+        first.reset();
+        PosDB third;
+        QVERIFY(third.initDb(message));
+        QCOMPARE(second.connectionName() + QLatin1Char(',') + third.connectionName(), QStringLiteral("MyDBProcessConn1,MyDBProcessConn0"));
+    }
+};
 QTEST_GUILESS_MAIN(tst_PosDB)
 #include "tst_posdb.moc"

@@ -10,14 +10,6 @@
 class AppFolder : public TillFolder
 {
 public:
-    AppFolder() : TillFolder(QString(), QString())
-    {
-        QDir::setCurrent(workDir());
-        AppSettings::overrideApplicationDir(path());
-    }
-    ~AppFolder()
-    {
-        AppSettings::overrideApplicationDir(QString());
-        QDir::setCurrent(QDir::tempPath());
-    }
+    AppFolder() : TillFolder(QString(), QString()) { QDir::setCurrent(workDir()); AppSettings::overrideApplicationDir(path()); }
+    ~AppFolder() { AppSettings::overrideApplicationDir(QString()); QDir::setCurrent(QDir::tempPath()); }
 };

@@ -1,6 +1,7 @@
 #include "support/seed.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -26,37 +27,24 @@ bool runSqlite(const QString &path, const QStringList &statements, QString *erro
         // One transaction: a sync per statement makes seeding slow on a busy disk.
         if (!db.open() || !db.transaction())
             failure = db.lastError().text();
-        for (const QString &sql : statements) {
-            QSqlQuery query(db);
+        QSqlQuery query(db);
+        for (const QString &sql : statements)
             if (failure.isEmpty() && !query.exec(sql))
                 failure = query.lastError().text() + QStringLiteral(" in ") + sql;
-        }
         if (failure.isEmpty() && !db.commit())
             failure = db.lastError().text();
     }
     QSqlDatabase::removeDatabase(connection);
-    if (error)
-        *error = failure;
-    return failure.isEmpty();
+    return (error ? *error = failure : failure).isEmpty();
 }
 
 bool runSqliteScript(const QString &path, const QString &scriptPath, QString *error)
 {
     QFile script(scriptPath);
-    if (!script.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = scriptPath + QStringLiteral(": ") + script.errorString();
-        return false;
-    }
-    QString text;
-    for (const QString &line : QString::fromUtf8(script.readAll()).split(QLatin1Char('\n')))
-        text += line.section(QStringLiteral("--"), 0, 0) + QLatin1Char(' ');
-    QStringList statements;
-    for (const QString &statement : text.split(QLatin1Char(';'))) {
-        if (!statement.trimmed().isEmpty())
-            statements << statement.trimmed();
-    }
-    return runSqlite(path, statements, error);
+    if (!script.open(QIODevice::ReadOnly) && error)
+        *error = scriptPath + QStringLiteral(": ") + script.errorString();
+    const QString text = QString::fromUtf8(script.readAll()).remove(QRegularExpression(QStringLiteral("--[^\n]*"))).trimmed();
+    return script.isOpen() && runSqlite(path, text.split(QRegularExpression(QStringLiteral("\\s*;\\s*")), Qt::SkipEmptyParts), error);
 }
 
 void gen6Till(const QString &folder, const QString &url, int timeoutSeconds)

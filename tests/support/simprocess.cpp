@@ -25,11 +25,10 @@ bool SimProcess::start(const QStringList &args, int timeoutMs)
 bool SimProcess::startScenario(const QJsonObject &scenario, const QStringList &args)
 {
     QFile file(m_dir.filePath(QStringLiteral("scenario.json")));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(QJsonDocument(scenario).toJson()) < 0) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(QJsonDocument(scenario).toJson()) < 0 || !file.flush()) {
         m_error = file.errorString();
         return false;
     }
-    file.close();
     return start(QStringList{QStringLiteral("--scenario"), file.fileName()} + args);
 }
 
@@ -59,11 +58,8 @@ QList<QJsonObject> SimProcess::requests() const
 {
     QList<QJsonObject> entries;
     QFile file(m_dir.filePath(QStringLiteral("requests.jsonl")));
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : file.readAll().split('\n')) {
-            if (!line.trimmed().isEmpty())
-                entries.append(QJsonDocument::fromJson(line).object());
-        }
-    }
+    for (const QByteArray &line : file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>())
+        if (!line.trimmed().isEmpty())
+            entries << QJsonDocument::fromJson(line).object();
     return entries;
 }

@@ -5,9 +5,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// The scrm-sim binary (its path comes from the test, e.g. SCRM_SIM_PATH) as a child process on a
-// free loopback port. Every request it receives is recorded, so a test can check what the code
-// under test really sent. Stops in the destructor.
+// The scrm-sim binary (path from the test, e.g. SCRM_SIM_PATH) as a child process on a free loopback port, recording every request so a test can
+// check what was really sent. Stops in the destructor.
 class SimProcess
 {
 public:
@@ -17,8 +16,7 @@ public:
     // Starts it with args (e.g. {"--wallet", path}), or serving the JSON of a scenario file.
     bool start(const QStringList &args = QStringList(), int timeoutMs = 10000);
     bool startScenario(const QJsonObject &scenario, const QStringList &args = QStringList());
-    // A misbehaving server: every one of the five server operations gets reply (a scenario
-    // reply object, e.g. {"status":500}), however the request was signed.
+    // Every one of the five server operations gets reply (e.g. {"status":500}), however it was signed.
     bool startFaulty(const QJsonObject &reply);
     // A port that was just free and where nothing listens now: connections are refused.
     bool startRefusing() { return start() && stop(); }
@@ -29,7 +27,6 @@ public:
     QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
     QString errorString() const { return m_error; }
     QList<QJsonObject> requests() const;   // in arrival order
-
 private:
     QTemporaryDir m_dir;
     QProcess m_process;

@@ -11,16 +11,8 @@
 
 namespace TestSupport {
 
-QString fixturePath(const QString &relativePath)
-{
-    return QStringLiteral(TEST_DATA_DIR "/") + relativePath;
-}
-
-QByteArray fixture(const QString &relativePath)
-{
-    return readFile(fixturePath(relativePath));
-}
-
+QString fixturePath(const QString &relativePath) { return QStringLiteral(TEST_DATA_DIR "/") + relativePath; }
+QByteArray fixture(const QString &relativePath) { return readFile(fixturePath(relativePath)); }
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
@@ -63,10 +55,7 @@ QList<VipCouponDetail> coupons(const QString &specs)
     return list;
 }
 
-QString labelText(const QWidget &parent, const QString &objectName)
-{
-    return parent.findChild<QLabel *>(objectName)->text();
-}
+QString labelText(const QWidget &parent, const QString &objectName) { return parent.findChild<QLabel *>(objectName)->text(); }
 
 bool saveGrab(QWidget &widget, const QString &name)
 {
@@ -79,61 +68,39 @@ QStringList labelsCutOff(const QWidget &widget)
 {
     QStringList names;
     for (const QLabel *label : widget.findChildren<QLabel *>()) {
-        if (!label->isVisible() || label->text().isEmpty())
-            continue;
         const QSize hint = label->sizeHint();
-        if (label->wordWrap() ? label->heightForWidth(label->width()) > label->height()
-                              : hint.width() > label->width() || hint.height() > label->height())
+        if (label->isVisible() && !label->text().isEmpty()
+            && (label->wordWrap() ? label->heightForWidth(label->width()) > label->height()
+                                  : hint.width() > label->width() || hint.height() > label->height()))
             names << label->objectName();
     }
     return names;
 }
 
-QStringList warningsDuring(const std::function<void()> &action)
-{
-    static QStringList warnings;
-    warnings.clear();
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
-        if (type == QtWarningMsg || type == QtCriticalMsg)
-            warnings << text;
-    });
-    action();
-    qInstallMessageHandler(previous);
-    return warnings;
-}
-
-void later(int delayMs, std::function<void()> action)
-{
-    QTimer::singleShot(delayMs, qApp, std::move(action));
-}
+void later(int delayMs, std::function<void()> action) { QTimer::singleShot(delayMs, qApp, std::move(action)); }
 
 }
 
-namespace {
-const char kUntouched[] = "\x01untouched\x01";
-}
+static const char kUntouched[] = "\x01untouched\x01";
 
 HostCall::HostCall(const QStringList &documents)
 {
-    for (int i = 0; i < 4 && i < documents.size(); ++i)
-        m_in[i] = QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8(TestSupport::readFile(documents.at(i))));
-    for (QByteArray &buffer : m_out) {
-        buffer = QByteArray(1 << 16, '\0');
-        memcpy(buffer.data(), kUntouched, sizeof(kUntouched));
-    }
+    for (int i = 0; i < 12; ++i)
+        m_buffers[i] = i < 4 ? QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8(TestSupport::readFile(documents.value(i))))
+                             : QByteArray(kUntouched, sizeof(kUntouched)).leftJustified(1 << 16, '\0');
 }
 
 int HostCall::run(LogWriter &log)
 {
-    Entry::HostParameters params{{m_in[0].data(), m_in[1].data(), m_in[2].data(), m_in[3].data(), m_out[0].data(),
-                                  m_out[1].data(), m_out[2].data(), m_out[3].data(), m_out[4].data(), m_out[5].data(),
-                                  m_out[6].data(), m_out[7].data()}};
+    Entry::HostParameters params;
+    for (int i = 0; i < 12; ++i)
+        params.p[i] = m_buffers[i].data();
     return Entry::cardTrans(log, params);
 }
 
 QString HostCall::param(int number) const
 {
-    const QByteArray text(m_out[number - 5].constData());
+    const QByteArray text(m_buffers[number - 1].constData());
     return text == QByteArray(kUntouched) ? QStringLiteral("(untouched)") : QString::fromUtf8(text);
 }
 
@@ -151,10 +118,9 @@ ModalDriver::ModalDriver(std::function<void(QDialog &)> act, int guardMs)
     });
     connect(&m_guard, &QTimer::timeout, this, [this] {
         m_guardFired = true;
-        for (QWidget *window : QApplication::topLevelWidgets()) {
+        for (QWidget *window : QApplication::topLevelWidgets())
             if (auto *dialog = qobject_cast<QDialog *>(window); dialog && dialog->isVisible())
                 dialog->reject();
-        }
     });
     m_poll.start(10);
     m_guard.setSingleShot(true);
@@ -162,10 +128,7 @@ ModalDriver::ModalDriver(std::function<void(QDialog &)> act, int guardMs)
     qApp->installEventFilter(this);
 }
 
-ModalDriver::~ModalDriver()
-{
-    qApp->removeEventFilter(this);
-}
+ModalDriver::~ModalDriver() { qApp->removeEventFilter(this); }
 
 bool ModalDriver::eventFilter(QObject *watched, QEvent *event)
 {

@@ -2,7 +2,6 @@
 
 #include <functional>
 
-#include <QList>
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
@@ -23,9 +22,8 @@ bool writeFile(const QString &path, const QByteArray &content);
 // The four documents of a sample transaction (samples/<kind>): header, goods, pay, Udp2.
 QStringList sampleDocuments(const QString &kind);
 
-// Coupons as the server lists them, from blank-separated "code[:availableFlag[:apportionType]]"
-// (usable and shared unless said): not ticked, worth 10, name "券<code>", rules "规则<code>"; an
-// unusable one carries the reason "不满足门槛".
+// Coupons from blank-separated "code[:availableFlag[:apportionType]]" (default usable, shared): not
+// ticked, worth 10, name "券<code>", rules "规则<code>", reason "不满足门槛" when unusable.
 QList<VipCouponDetail> coupons(const QString &specs);
 
 QString labelText(const QWidget &parent, const QString &objectName);
@@ -33,16 +31,13 @@ QString labelText(const QWidget &parent, const QString &objectName);
 bool saveGrab(QWidget &widget, const QString &name);
 // Object names of the visible labels under widget whose text does not fit their size.
 QStringList labelsCutOff(const QWidget &widget);
-// Every warning printed while action runs (Qt's own included).
-QStringList warningsDuring(const std::function<void()> &action);
 
 // Runs action on the event loop after delayMs, e.g. to answer a dialog the code under test opens.
 void later(int delayMs, std::function<void()> action);
 
 }
 
-// One call of the entry inside the test process, made the way a host makes it: the four UTF-8
-// document files passed as GBK, eight 64 KiB output buffers that the host owns.
+// One call of the entry in this process as a host makes it: UTF-8 documents passed as GBK, eight 64 KiB buffers.
 class HostCall
 {
 public:
@@ -52,14 +47,12 @@ public:
     QString param(int number) const;
 
 private:
-    QByteArray m_in[4];
-    QByteArray m_out[8];
+    QByteArray m_buffers[12];   // the four documents, then the eight output buffers
 };
 
-// Works the modal dialogs that the code under test opens in its own loops: act runs once on each
-// dialog that becomes the modal window on top (again when shown anew). After guardMs every open
-// dialog is rejected, so a test fails instead of hanging. A dialog that act itself opens needs a
-// second driver: Qt does not fire a timer inside its own handler.
+// act runs once on each dialog that becomes the top modal window (again when shown anew); after
+// guardMs every open dialog is rejected, so a test fails instead of hanging. A dialog that act
+// opens needs a second driver: Qt does not fire a timer inside its own handler.
 class ModalDriver : public QObject
 {
 public:

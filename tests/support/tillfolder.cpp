@@ -6,9 +6,7 @@
 #include <QProcess>
 
 TillFolder::TillFolder(const QString &hostPath, const QString &pluginPath, const QString &robotPath)
-    : m_host(filePath(QFileInfo(hostPath).fileName()))
-    , m_plugin(pluginPath)
-    , m_robot(robotPath)
+    : m_host(filePath(QFileInfo(hostPath).fileName())), m_plugin(pluginPath), m_robot(robotPath)
 {
     m_valid = m_dir.isValid() && QDir().mkpath(workDir())
         && (hostPath.isEmpty() || (QFile::copy(hostPath, m_host) && QFile::setPermissions(m_host, QFile::permissions(hostPath))));
@@ -16,10 +14,8 @@ TillFolder::TillFolder(const QString &hostPath, const QString &pluginPath, const
 
 void TillFolder::writeGen5(const QString &url, int timeoutSeconds)
 {
-    writeIni(QStringLiteral("TwCouponPay5.ini"),
-             {{QStringLiteral("Config/Url"), url}, {QStringLiteral("Config/TimeOut"), QString::number(timeoutSeconds)},
-              {QStringLiteral("Config/SysType"), QStringLiteral("GEN5")}, {QStringLiteral("Config/UserName"), QStringLiteral("sa")},
-              {QStringLiteral("Config/Password"), QStringLiteral("pos")}});
+    writeIni(QStringLiteral("TwCouponPay5.ini"), {{"Config/Url", url}, {"Config/TimeOut", timeoutSeconds}, {"Config/SysType", "GEN5"},
+                                                  {"Config/UserName", "sa"}, {"Config/Password", "pos"}});
     // Written as the host writes it: a literal "[SQL SERVER]" section, keys with blanks.
     writeText(QStringLiteral("PosCfg.ini"), "[SQL SERVER]\r\nLOCAL NAME=localhost\r\nLOCAL DBNAME=" + filePath(QStringLiteral("gen5.db")).toUtf8() + "\r\n");
     writeText(QStringLiteral("odbcinst.ini"), "[SQL SERVER]\nDescription=SQLite3 in the place of SQL Server\n"
@@ -64,12 +60,8 @@ void TillFolder::start(QProcess &process, const QStringList &args, const QMap<QS
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    for (auto it = env.cbegin(); it != env.cend(); ++it) {
-        if (it.value().isEmpty())
-            environment.remove(it.key());
-        else
-            environment.insert(it.key(), it.value());
-    }
+    for (auto it = env.cbegin(); it != env.cend(); ++it)
+        it.value().isEmpty() ? environment.remove(it.key()) : environment.insert(it.key(), it.value());
     process.setWorkingDirectory(workDir());
     process.setProcessEnvironment(environment);
     process.start(m_host, args);

@@ -1,22 +1,26 @@
-// The coupon dialog's rules as plain functions (row texts, taps, server answers, layout, POS keys),
-// then the dialogs as the cashier meets them at the till's 800x600, pictures in $GRAB_DIR: the
-// coupon dialog worked by taps and keys in its own modal loop, the keys behind it, the prompts.
+// The coupon dialog's rules as plain functions, then the dialogs as the cashier meets them at the
+// till's 800x600 (pictures in $GRAB_DIR), worked by taps and keys in their own modal loops; last the
+// bridge into the host: QWinWidget in a host window, QMfcApp's message hook, the library in a Qt host.
+#include <dlfcn.h>
+
 #include <array>
 #include <memory>
+#include <vector>
 
 #include <QApplication>
-#include <QImage>
 #include <QItemDelegate>
-#include <QKeyEvent>
-#include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 
+#include "entry/qmfcapp.h"
+#include "entry/qwinwidget.h"
 #include "entry/vipcouponcpu.h"
+#include "platform/hostbridge_linux.h"
 #include "support/appfolder.h"
 #include "support/testsupport.h"
 #include "ui/couponrows.h"
@@ -38,16 +42,15 @@ const QString kMessage = QStringLiteral("会员券核销失败：网络连接超
 const QString kQuestion = QStringLiteral("券查询接口调用失败，是否重试？\n若否则退出本次支付。");
 const QString kRules = QStringLiteral("1. 单笔消费满100元可用，每单限用一张；\n2. 特价商品、烟酒及购物卡不参与；\n"
                                       "3. 不设找零，不可兑换现金；\n4. 有效期至2025-12-31。");
+// Native windows of the host: ids no window of this process has.
+const HWND kHost = 0x7f000010;
+const HWND kHostField = 0x7f000011;
 
-QTableView *table(VipCouponWidget &dialog)
-{
-    return dialog.findChild<QTableView *>(QStringLiteral("tableView"));
-}
-
+QTableView *table(VipCouponWidget &dialog) { return dialog.findChild<QTableView *>(QStringLiteral("tableView")); }
+QModelIndex cell(VipCouponWidget &dialog, int row, int column) { return table(dialog)->model()->index(row, column); }
 void tap(VipCouponWidget &dialog, int row, int column)
 {
-    QTableView *view = table(dialog);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(row, column)).center());
+    QTest::mouseClick(table(dialog)->viewport(), Qt::LeftButton, {}, table(dialog)->visualRect(cell(dialog, row, column)).center());
 }
 
 // The colour each row is filled with, read off the painted table beside the name column's text.
@@ -56,15 +59,12 @@ QStringList rowFills(VipCouponWidget &dialog)
     QTableView *view = table(dialog);
     const QImage image = view->viewport()->grab().toImage();
     QStringList fills;
-    for (int row = 0; row < view->model()->rowCount(); ++row) {
-        const QRect rect = view->visualRect(view->model()->index(row, 3));
-        fills << QColor(image.pixel(rect.left() + 4, rect.top() + 4)).name();
-    }
+    for (int row = 0; row < view->model()->rowCount(); ++row)
+        fills << QColor(image.pixel(view->visualRect(cell(dialog, row, 3)).topLeft() + QPoint(4, 4))).name();
     return fills;
 }
 
-// A window as the cashier sees it: no text is cut off, the buttons sit inside the content box,
-// and server texts stay plain text (markup in them must not be rendered).
+// As the cashier sees it: no text cut off, buttons inside the content box, server texts plain text.
 void checkPicture(QWidget &window, const QString &name, const QString &box, const QStringList &plainLabels)
 {
     QCOMPARE(TestSupport::labelsCutOff(window), QStringList());
@@ -82,21 +82,17 @@ class tst_Dialogs : public QObject
 {
     Q_OBJECT
 private slots:
-    void init() { m_app = std::make_unique<AppFolder>(); m_messages.clear(); m_answer.clear(); }
+    void init() { m_app = std::make_unique<AppFolder>(); m_messages.clear(); m_answer.clear(); HostBridge::resetWindowState(); }
     void cleanup() { m_app.reset(); }
 
     void rulesWithoutAWidget_data()
     {
-        QTest::addColumn<QString>("rule");
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("rule"); QTest::addColumn<QString>("input"); QTest::addColumn<QString>("text");
         // row: availableFlag checkFlag certiMeType (1: a range of 5 to 20) rowIndex -> the cells, the look
-        QTest::newRow("row plain value") << "row" << "1 0 0 0" << "1|0|C1|券C1|10|2030-12-31|规则C1| standard";
         QTest::newRow("row range value") << "row" << "1 0 1 4" << "5|0|C1|券C1|5-20|2030-12-31|规则C1| standard";
         QTest::newRow("row pre-ticked keeps the plain look") << "row" << "1 1 0 1" << "2|1|C1|券C1|10|2030-12-31|规则C1| standard";
         QTest::newRow("row not usable wins over tick") << "row" << "0 1 0 2" << "3|2|C1|券C1|10|2030-12-31|规则C1|不满足门槛 unusable";
         // tap: the tick cell and the tapped coupon | the selected coupons | Config/DiscountCountMax
-        QTest::newRow("tap ticked unticks") << "tap" << "1 X | S | 2" << "untick";
         QTest::newRow("tap untick ignores the limit") << "tap" << "1 X | S T | 1" << "untick";
         QTest::newRow("tap not usable stays") << "tap" << "2 X:0 |  | 0" << "unchanged";
         QTest::newRow("tap unticked ticks") << "tap" << "0 X |  | 0" << "tick";
@@ -137,13 +133,18 @@ private slots:
         QTest::newRow("action gen6") << "action" << "GEN6 | 110 111 112 107 115 1" << "previous next toggle exit pay none";
         QTest::newRow("action edition is case-sensitive") << "action" << "gen6 | 110" << "none";
         QTest::newRow("action edition has no blanks") << "action" << "GEN6  | 110" << "none";
+        // unload: what holds of "owned exists pinned teardownSafe" -> whether QMfcApp deletes the application object
+        QTest::newRow("unload host's own application") << "unload" << "exists teardownSafe" << "keep";
+        QTest::newRow("unload host's own, pinned") << "unload" << "exists pinned teardownSafe" << "keep";
+        QTest::newRow("unload ours, early") << "unload" << "owned exists" << "delete";
+        QTest::newRow("unload ours, already gone") << "unload" << "owned teardownSafe" << "keep";
+        QTest::newRow("unload ours, process end on Windows") << "unload" << "owned exists pinned teardownSafe" << "delete";
+        QTest::newRow("unload ours, process end on Linux") << "unload" << "owned exists pinned" << "keep";
     }
 
     void rulesWithoutAWidget()
     {
-        QFETCH(QString, rule);
-        QFETCH(QString, input);
-        QFETCH(QString, text);
+        QFETCH(QString, rule); QFETCH(QString, input); QFETCH(QString, text);
         const QStringList parts = input.split(QStringLiteral(" | "));
         const QStringList words = input.split(' ');
         QStringList out;
@@ -151,13 +152,11 @@ private slots:
             VipCouponDetail c = TestSupport::coupons("C1:" + words.at(0)).first();
             c.checkFlag = words.at(1);
             c.certiMeType = words.at(2);
-            c.certiMeMin = QStringLiteral("5");
-            c.certiMeMax = QStringLiteral("20");
+            c.certiMeMin = QStringLiteral("5"), c.certiMeMax = QStringLiteral("20");
             out << rowCells(c, words.at(3).toInt()).join('|') << QLatin1String(std::array{"standard", "ticked", "unusable"}[int(initialLook(c))]);
         } else if (rule == "tap") {
-            const ToggleOutcome outcome = toggleOutcome(words.at(0), TestSupport::coupons(parts.at(0).section(' ', 1)).first(),
-                                                        TestSupport::coupons(parts.at(1)), parts.at(2).toInt());
-            out << QLatin1String(std::array{"unchanged", "untick", "tick", "limit"}[int(outcome)]);
+            out << QLatin1String(std::array{"unchanged", "untick", "tick", "limit"}[int(toggleOutcome(
+                words.at(0), TestSupport::coupons(parts.at(0).section(' ', 1)).first(), TestSupport::coupons(parts.at(1)), parts.at(2).toInt()))]);
         } else if (rule == "refresh") {
             for (const RowRefresh &step : planRefresh(TestSupport::coupons(parts.at(0)), TestSupport::coupons(parts.at(1))))
                 out << QString::fromLatin1(std::array{"none", "unusable@%1", "usable@%1"}[int(step.change)]).arg(step.answerIndex);
@@ -169,14 +168,16 @@ private slots:
             for (int width : columnWidths(input.toInt(), 20))
                 out << QString::number(width);
         } else if (rule == "fonts") {
-            const ScreenStyles styles = stylesForScreenWidth(input.toInt());
             const QRegularExpression size(QStringLiteral("font-size:(\\d+)px"));
-            out << size.match(styles.topBar).captured(1) << size.match(styles.table).captured(1);
+            out << size.match(stylesForScreenWidth(input.toInt()).topBar).captured(1) << size.match(stylesForScreenWidth(input.toInt()).table).captured(1);
         } else if (rule == "scan") {
             for (const QString &name : parts.at(1).split(' ')) {
                 int scan = -1;
                 out << (Keys::scanCode(Keys::editionOf(parts.at(0)), QKeySequence::fromString(name)[0], scan) ? QString::number(scan) : "-");
             }
+        } else if (rule == "unload") {
+            out << (QMfcApp::shouldDeleteAtUnload(words.contains("owned"), words.contains("exists"), words.contains("pinned"), words.contains("teardownSafe"))
+                        ? "delete" : "keep");
         } else {
             for (const QString &value : parts.at(1).split(' '))
                 out << QLatin1String(std::array{"none", "previous", "next", "toggle", "exit", "pay"}[int(Keys::actionFor(Keys::editionOf(parts.at(0)), value))]);
@@ -186,11 +187,10 @@ private slots:
 
     void promptsAnswerOrSwallowKeys_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("uiType");         // Config/UiType of TwVipCoupon5.ini, no file when empty
-        QTest::addColumn<QString>("press");          // a key, or "tap" and a button
-        QTest::addColumn<int>("result");
-        QTest::addColumn<QStringList>("shown");      // the window's texts; a message box's button caption last
+        // uiType: Config/UiType of TwVipCoupon5.ini, no file when empty; press: a key, or "tap" and a button; shown: the window's texts; a
+        // message box's button caption last
+        QTest::addColumn<QString>("kind"); QTest::addColumn<QString>("uiType"); QTest::addColumn<QString>("press");
+        QTest::addColumn<int>("result"); QTest::addColumn<QStringList>("shown");
         QTest::newRow("message return") << "message" << "1" << "Return" << 1 << QStringList{kMessage, "确定(Enter)"};
         QTest::newRow("message enter") << "message" << "2" << "Enter" << 1 << QStringList{kMessage, "确定"};
         QTest::newRow("message escape") << "message" << "" << "Esc" << kLeftOpen << QStringList{kMessage, "确定"};
@@ -206,14 +206,9 @@ private slots:
     // Full screen, with a picture; every key is accepted by the window itself, so none reaches the host.
     void promptsAnswerOrSwallowKeys()
     {
-        QFETCH(QString, kind);
-        QFETCH(QString, uiType);
-        QFETCH(QString, press);
-        QFETCH(int, result);
-        QFETCH(QStringList, shown);
-        if (!uiType.isEmpty())
-            QVERIFY(TestSupport::writeFile(m_app->filePath(QStringLiteral("TwVipCoupon5.ini")), "[Config]\nUiType=" + uiType.toUtf8() + '\n'));
-        const QString text = kind == "wait" ? shown.first() : kind == "message" ? kMessage : kQuestion;
+        QFETCH(QString, kind); QFETCH(QString, uiType); QFETCH(QString, press); QFETCH(int, result); QFETCH(QStringList, shown);
+        m_app->writeIni(QStringLiteral("TwVipCoupon5.ini"), uiType.isEmpty() ? QMap<QString, QVariant>() : QMap<QString, QVariant>{{"Config/UiType", uiType}});
+        const QString text = shown.first();
         const QString textLabel = kind == "message" ? "Qlbltishi" : kind == "question" ? "label_text" : "Qlabel_text";
         QStringList seen;
         bool accepted = press.startsWith("tap ");
@@ -233,20 +228,14 @@ private slots:
             QApplication::sendEvent(&window, &event);
             accepted = event.isAccepted();
         };
-        ModalDriver cashier([&](QDialog &dialog) {
-            act(dialog);
-            if (dialog.isVisible())
-                dialog.done(kLeftOpen);
-        });
-        int answer = -1;
+        ModalDriver cashier([&](QDialog &dialog) { act(dialog); if (dialog.isVisible()) dialog.done(kLeftOpen); });
+        int answer = kind == "question" ? QuestionMessage().AskQuestion(text) : -1;
+        MessageWidget message;
+        WaitWidget wait;
         if (kind == "message") {
-            MessageWidget dialog;
-            dialog.ShowMessage(text);
-            answer = dialog.result();
-        } else if (kind == "question") {
-            answer = QuestionMessage().AskQuestion(text);
-        } else {
-            WaitWidget wait;
+            message.ShowMessage(text);
+            answer = message.result();
+        } else if (kind == "wait") {
             wait.SetWaitText(text);
             wait.ShowWaiting();
             QVERIFY(QTest::qWaitForWindowExposed(&wait));
@@ -259,22 +248,7 @@ private slots:
         QVERIFY(accepted);
     }
 
-    // A misspelled on_<object>_<signal> slot only warns at run time.
-    void formSlotsConnectByName()
-    {
-        const QStringList warnings = TestSupport::warningsDuring([] {
-            MessageWidget message;
-            QuestionMessage question;
-            WaitWidget wait;
-            CoupMsgWidget coupMsg;
-            VipCouponWidget coupons;
-        });
-        for (const QString &warning : warnings)
-            QVERIFY2(!warning.contains(QLatin1String("connectSlotsByName")), qPrintable(warning));
-    }
-
-    // The dialog as it opens and after a tick and a selection: its texts, row colours and labels,
-    // and its row delegates, which must not pile up however often a row is toggled.
+    // Texts, row colours and labels as it opens and after a tick; row delegates must not pile up.
     void openingShowsCouponsAndTotals()
     {
         VipCouponWidget dialog;
@@ -284,46 +258,38 @@ private slots:
         list[1].checkFlag = QStringLiteral("1");
         list[1].realCertiMe = QStringLiteral("7.5");
         QSignalSpy query(&dialog, &VipCouponWidget::SignQueryCoupons);
-        // Only the row delegates are the router's children, so a replaced one that is never freed
-        // shows up in this count; none may be parked elsewhere under the view either.
+        // A replaced row delegate never freed shows up among the router's children or under the view.
         auto delegates = [&dialog] {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             const auto *rows = qobject_cast<RowDelegates *>(table(dialog)->itemDelegate());
             return QStringLiteral("%1+%2").arg(rows->findChildren<QAbstractItemDelegate *>(QString(), Qt::FindDirectChildrenOnly).size())
                 .arg(table(dialog)->findChildren<QItemDelegate *>().size());
         };
-        QStringList shown, fills, cutOff;
+        QStringList shown;
         run(dialog, list, [&] {
             shown << QString::number(query.count()) << labelText(dialog, QStringLiteral("txtNotPay"))
                   << labelText(dialog, QStringLiteral("txtMemb")) << labelText(dialog, QStringLiteral("txtPay")) << delegates();
             tap(dialog, 3, 1);
-            dialog.SlotTableViewClicked(table(dialog)->model()->index(0, 0));
+            dialog.SlotTableViewClicked(cell(dialog, 0, 0));
             QCoreApplication::processEvents();   // the layouts follow the new texts
-            shown << labelText(dialog, QStringLiteral("txtPay"));
-            fills = rowFills(dialog);
-            cutOff = TestSupport::labelsCutOff(dialog);
+            shown << labelText(dialog, QStringLiteral("txtPay")) << rowFills(dialog) << TestSupport::labelsCutOff(dialog).join(',');
             QVERIFY(TestSupport::saveGrab(dialog, QStringLiteral("coupon-dialog-800x600")));
             for (int i = 0; i < 1000; ++i)
                 dialog.ToggleCurrentCoupon();
             shown << delegates();
             dialog.done(0);
         });
-        // The pre-ticked coupon is selected and asked for before the loop starts.
-        QCOMPARE(shown, (QStringList{"1", "12.50", "800123", "7.50", "4+4", "17.50", "4+4"}));
-        // Selected plain row, pre-ticked row (still plain), unusable row, ticked row.
-        QCOMPARE(fills, (QStringList{"#f3fcff", "#ffffff", "#dee2ed", "#c2e4ff"}));
-        QCOMPARE(cutOff, QStringList());
+        // The pre-ticked coupon is selected and asked for before the loop starts. Fills: the selected plain row,
+        // the pre-ticked row (still plain), the unusable row, the ticked row; then no label cut off.
+        QCOMPARE(shown, (QStringList{"1", "12.50", "800123", "7.50", "4+4", "17.50", "#f3fcff", "#ffffff", "#dee2ed", "#c2e4ff", "", "4+4"}));
     }
 
     void cashierWorksTheCouponDialog_data()
     {
-        QTest::addColumn<QString>("list");       // as TestSupport::coupons() reads it
-        QTest::addColumn<QString>("maxCount");
-        QTest::addColumn<QString>("answer");     // every re-query's answer
-        QTest::addColumn<QString>("steps");      // "N": tap row N's tick, "rowN": select row N, "toggle", a button
-        // The result ("open": left open), the tick cells, the selected amount shown, the current row,
-        // the re-queries with and without a selection, the messages shown and m_sErrMsg.
-        QTest::addColumn<QString>("after");
+        // list: as TestSupport::coupons() reads it; answer: every re-query's answer; steps: "N": tap row N's tick, "rowN": select row N,
+        // "toggle", a button; after: result ("open"), ticks, amount, row, re-queries with/without a selection, messages, m_sErrMsg
+        QTest::addColumn<QString>("list"); QTest::addColumn<QString>("maxCount"); QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("steps"); QTest::addColumn<QString>("after");
         const QString nothingTicked = QStringLiteral("已验券数量为0，无法核销");
         QTest::newRow("tick") << "A B" << "" << "" << "0" << "open 1,0 10.00 @0 1/1 () ";
         QTest::newRow("untick empties the selection") << "A B" << "" << "" << "0 0" << "open 0,0 0.00 @0 1/2 () ";
@@ -343,24 +309,18 @@ private slots:
 
     void cashierWorksTheCouponDialog()
     {
-        QFETCH(QString, list);
-        QFETCH(QString, maxCount);
-        QFETCH(QString, answer);
-        QFETCH(QString, steps);
-        QFETCH(QString, after);
-        if (!maxCount.isEmpty())
-            m_app->writeIni(QStringLiteral("TwCouponPay5.ini"), {{QStringLiteral("Config/DiscountCountMax"), maxCount}});
+        QFETCH(QString, list); QFETCH(QString, maxCount); QFETCH(QString, answer); QFETCH(QString, steps); QFETCH(QString, after);
+        m_app->writeIni(QStringLiteral("TwCouponPay5.ini"), {{QStringLiteral("Config/DiscountCountMax"), maxCount}});
         VipCouponWidget dialog;
         QSignalSpy selected(&dialog, &VipCouponWidget::SignQueryCoupons);
         QSignalSpy none(&dialog, &VipCouponWidget::SignQueryCouponsforVip);
         connect(&dialog, &VipCouponWidget::SigVipCouponPay, &dialog, [&dialog] { dialog.done(1); });
-        QStringList ticks;
-        QString state;
+        QStringList ticks; QString state;
         const int result = run(dialog, TestSupport::coupons(list), [&] {
             m_answer = TestSupport::coupons(answer);
             for (const QString &step : steps.split(' ')) {
                 if (step.startsWith(QLatin1String("row")))
-                    dialog.SlotTableViewClicked(table(dialog)->model()->index(step.mid(3).toInt(), 0));
+                    dialog.SlotTableViewClicked(cell(dialog, step.mid(3).toInt(), 0));
                 else if (step == QLatin1String("toggle"))
                     dialog.ToggleCurrentCoupon();
                 else if (step.at(0).isDigit())
@@ -369,7 +329,7 @@ private slots:
                     QTest::mouseClick(dialog.findChild<QPushButton *>(step), Qt::LeftButton);
             }
             for (int row = 0; row < table(dialog)->model()->rowCount(); ++row)
-                ticks << table(dialog)->model()->index(row, 1).data().toString();
+                ticks << cell(dialog, row, 1).data().toString();
             state = labelText(dialog, QStringLiteral("txtPay")) + QStringLiteral(" @%1").arg(table(dialog)->currentIndex().row());
             if (dialog.isVisible())
                 dialog.done(kLeftOpen);
@@ -382,8 +342,7 @@ private slots:
 
     void couponDialogKeepsOrForwardsKeys_data()
     {
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<bool>("forwarded");
+        QTest::addColumn<QString>("keys"); QTest::addColumn<bool>("forwarded");
         QTest::newRow("the host's input keys") << "Return,Enter,0,9" << false;
         QTest::newRow("the rest") << "Escape,Up,A" << true;
     }
@@ -391,15 +350,13 @@ private slots:
     // Through the dialog itself, its background and its table; no key closes the dialog.
     void couponDialogKeepsOrForwardsKeys()
     {
-        QFETCH(QString, keys);
-        QFETCH(bool, forwarded);
+        QFETCH(QString, keys); QFETCH(bool, forwarded);
         VipCouponWidget dialog;
         QSignalSpy spy(&dialog, &VipCouponWidget::SignKeyPressed);
         QList<int> sent, expected;
         for (const QString &name : keys.split(',')) {
             const int key = QKeySequence::fromString(name)[0];
-            for (QWidget *target : {static_cast<QWidget *>(&dialog), dialog.findChild<QWidget *>(QStringLiteral("Qwidgetback")),
-                                    static_cast<QWidget *>(table(dialog))}) {
+            for (QWidget *target : QList<QWidget *>{&dialog, dialog.findChild<QWidget *>(QStringLiteral("Qwidgetback")), table(dialog)}) {
                 QTest::keyClick(target, Qt::Key(key));
                 expected << key;
             }
@@ -410,8 +367,7 @@ private slots:
         QVERIFY(dialog.isVisible());
     }
 
-    // The rules and the reason columns open one popup, created on first use and then reused; Return
-    // leaves it open, Escape and its close button close it.
+    // The rules and reason columns open one reused popup; Return leaves it open, Escape or its button close it.
     void infoColumnsOpenThePopup()
     {
         VipCouponWidget dialog;
@@ -422,10 +378,9 @@ private slots:
             for (const auto &[row, column, key] : {std::tuple{0, 6, Qt::Key_Return}, {1, 7, Qt::Key_Escape}, {0, 6, Qt::Key_unknown}}) {
                 tap(dialog, row, column);
                 QList<CoupMsgWidget *> popups;
-                for (QWidget *window : QApplication::topLevelWidgets()) {
-                    if (auto *popup = qobject_cast<CoupMsgWidget *>(window))
-                        popups << popup;
-                }
+                for (QWidget *window : QApplication::topLevelWidgets())
+                    popups << qobject_cast<CoupMsgWidget *>(window);
+                popups.removeAll(nullptr);
                 CoupMsgWidget *popup = popups.value(0);
                 QVERIFY(popup);
                 checkPicture(*popup, QStringLiteral("coupon-info-%1").arg(column), QStringLiteral("vWidget"), {"coupName", "coupRule"});
@@ -446,11 +401,9 @@ private slots:
 
     void keysLookUpTheirFunction_data()
     {
-        QTest::addColumn<QString>("sysType");
-        QTest::addColumn<QString>("orgCode");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("result");   // the function number, or "!" and the error
-        QTest::addColumn<bool>("press");       // pressed in the dialog too: the error is all the cashier is shown
+        // result: the function number, or "!" and the error; press: pressed in the dialog too: the error is all the cashier is shown
+        QTest::addColumn<QString>("sysType"); QTest::addColumn<QString>("orgCode"); QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("result"); QTest::addColumn<bool>("press");
         const QString notFound = QStringLiteral("!未查找到相应记录！函数:openRecordset||执行:select FuncValue, KeyType from %1 where ScanCode=%2||"
                                                 " TwPosConfig-KeyBoardGetFuncCode");
         QTest::newRow("gen6 key table") << "GEN6" << "A01" << int(Qt::Key_F1) << "110" << false;
@@ -466,11 +419,7 @@ private slots:
 
     void keysLookUpTheirFunction()
     {
-        QFETCH(QString, sysType);
-        QFETCH(QString, orgCode);
-        QFETCH(int, key);
-        QFETCH(QString, result);
-        QFETCH(bool, press);
+        QFETCH(QString, sysType); QFETCH(QString, orgCode); QFETCH(int, key); QFETCH(QString, result); QFETCH(bool, press);
         // The host's key tables. GEN6 in SQLite: F1 (24) and Up (13), Up overridden for till 001,
         // Escape (4) without action. GEN5 in "SQL Server" through ODBC: Up (38) and F12 (123).
         if (sysType == "GEN5") {
@@ -479,9 +428,8 @@ private slots:
         } else {
             m_app->writeGen6();
             m_app->writeIni(QStringLiteral("config.ini"), {{QStringLiteral("Config/OrgCode"), orgCode}});
-            m_app->runSql(QStringLiteral("pos.db"),
-                          {QStringLiteral("insert into tPosKeyDef values (24, '110', '1'), (13, '111', '1'), (4, 'abc', '1')"),
-                           QStringLiteral("insert into tPosKeyDefDetail values ('A01', '001', '13', '115', '1'), ('A01', '002', '24', '107', '1')")});
+            m_app->runSql("pos.db", {"insert into tPosKeyDef values (24, '110', '1'), (13, '111', '1'), (4, 'abc', '1')",
+                                     "insert into tPosKeyDefDetail values ('A01', '001', '13', '115', '1'), ('A01', '002', '24', '107', '1')"});
         }
         VipCouponCPU cpu;
         QString value, error;
@@ -505,18 +453,148 @@ private slots:
         QCOMPARE(cpu.m_VipCouponWidget.m_sErrMsg, QStringLiteral("unchanged"));
     }
 
+    void modalChildDisablesTheHostWindow_data()
+    {
+        QTest::addColumn<bool>("modal"); QTest::addColumn<QString>("ending"); QTest::addColumn<bool>("enabledWhileShown");
+        QTest::newRow("modal, hidden") << true << "hide" << false;
+        QTest::newRow("modal, deleted") << true << "delete" << false;
+        QTest::newRow("modal, removed") << true << "remove" << false;
+        QTest::newRow("modeless") << false << "hide" << true;
+    }
+
+    void modalChildDisablesTheHostWindow()
+    {
+        QFETCH(bool, modal); QFETCH(QString, ending); QFETCH(bool, enabledWhileShown);
+        QWinWidget widget(kHost);
+        QPointer<QDialog> dialog = new QDialog(&widget);
+        dialog->setModal(modal);
+        dialog->show();
+        // A second showing must not stack a second disable.
+        dialog->hide();
+        dialog->show();
+        QCOMPARE(HostBridge::isWindowEnabled(kHost), enabledWhileShown);
+        if (ending == QLatin1String("hide"))
+            dialog->hide();
+        else if (ending == QLatin1String("delete"))
+            delete dialog;
+        else   // taken away without being hidden first: only the child-removed path can re-enable
+            static_cast<QObject *>(dialog.data())->setParent(nullptr);
+        QVERIFY(HostBridge::isWindowEnabled(kHost));
+        QCOMPARE(dialog && dialog->isVisible(), ending == QLatin1String("remove"));
+        delete dialog;
+    }
+
+    void focusGoesBackWhenTheChildHides_data()
+    {
+        QTest::addColumn<HWND>("focusBefore"); QTest::addColumn<HWND>("focusAfter");
+        QTest::newRow("a host field had the focus") << kHostField << kHostField;
+        QTest::newRow("nothing had the focus") << HWND(0) << kHost;
+    }
+
+    void focusGoesBackWhenTheChildHides()
+    {
+        QFETCH(HWND, focusBefore); QFETCH(HWND, focusAfter);
+        if (focusBefore)
+            HostBridge::setFocusWindow(focusBefore);
+        QWinWidget widget(kHost);
+        widget.show();
+        QVERIFY(QTest::qWaitForWindowActive(&widget));
+        auto *dialog = new QDialog(&widget);
+        dialog->show();
+        QTRY_COMPARE(QGuiApplication::focusWindow(), dialog->windowHandle());
+        // Qt's activation took the focus, as it does on Windows.
+        QCOMPARE(HostBridge::focusWindow(), HWND(dialog->winId()));
+        dialog->hide();
+        QCOMPARE(HostBridge::focusWindow(), focusAfter);
+    }
+
+    void tabChainEndsHandFocusToTheHost_data()
+    {
+        QTest::addColumn<bool>("startAtFirst"); QTest::addColumn<bool>("next"); QTest::addColumn<bool>("focusAtFirst");
+        QTest::addColumn<HWND>("hostFocus");
+        QTest::newRow("forward inside") << true << true << false << kHostField;
+        QTest::newRow("forward past the end") << false << true << false << kHost;
+        QTest::newRow("backward inside") << false << false << true << kHostField;
+        QTest::newRow("backward past the start") << true << false << true << kHost;
+    }
+
+    void tabChainEndsHandFocusToTheHost()
+    {
+        QFETCH(bool, startAtFirst); QFETCH(bool, next); QFETCH(bool, focusAtFirst); QFETCH(HWND, hostFocus);
+        HostBridge::setFocusWindow(kHostField);
+        QWinWidget widget(kHost);
+        auto *first = new QLineEdit(&widget);
+        new QLabel(QStringLiteral("no focus"), &widget);
+        auto *last = new QLineEdit(&widget);
+        (startAtFirst ? first : last)->setFocus();
+        QVERIFY(widget.focusNextPrevChild(next));
+        QCOMPARE(widget.focusWidget(), focusAtFirst ? first : last);
+        QCOMPARE(HostBridge::focusWindow(), hostFocus);
+    }
+
+    void hookDeliversEveryPostedEvent()
+    {
+        QObject first, second;
+        QList<int> delivered;
+        // Queued calls are posted events; no event loop runs here, so only the hook delivers them.
+        for (int n : {1, 2, 3})
+            QMetaObject::invokeMethod(n == 2 ? &second : &first, [&delivered, n] { delivered << n; }, Qt::QueuedConnection);
+        QMfcApp::deliverPostedEvents();
+        QCOMPARE(delivered, (QList<int>{1, 2, 3}));
+    }
+
+    // Loaded into this Qt host, the library uses the host's application object and leaves it alone.
+    void libraryKeepsTheHostApplication()
+    {
+        QCoreApplication *const before = QCoreApplication::instance();
+        void *library = dlopen(PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+        QVERIFY2(library, dlerror());
+        // The two entries and the exported widget, but nothing of the core the library is built on.
+        QStringList exported;
+        for (const char *symbol : {"TwCardTrans", "QTwCardTrans", "_ZN10QWinWidget16staticMetaObjectE", "_ZN10QWinWidget12showCenteredEv",
+                                   "_ZNK9LogWriter8WriteLogERK7QStringS2_S2_", "_ZN7QMfcApp17EnsureApplicationEPv"})
+            exported << QLatin1String(dlsym(library, symbol) ? symbol : nullptr);
+        exported.removeAll(QString());
+        QCOMPARE(exported, (QStringList{"TwCardTrans", "QTwCardTrans", "_ZN10QWinWidget16staticMetaObjectE",
+                                        "_ZN10QWinWidget12showCenteredEv"}));
+
+        // No till settings here: the host's own timer answers the library's message box.
+        int answered = 0;
+        ModalDriver cashier([&answered](QDialog &dialog) {
+            if (qstrcmp(dialog.metaObject()->className(), "MessageWidget") == 0) {
+                QTest::keyClick(&dialog, Qt::Key_Return);
+                ++answered;
+            }
+        });
+        using CardTrans = int (*)(char *, char *, char *, char *, char *, char *, char *, char *, char *, char *, char *, char *);
+        const auto entry = reinterpret_cast<CardTrans>(dlsym(library, "TwCardTrans"));
+        QByteArray header = TestSupport::fixture(QStringLiteral("e2e/header-type0.xml"));
+        std::vector<std::vector<char>> out(8, std::vector<char>(4096, '\0'));
+        QCOMPARE(entry(header.data(), nullptr, nullptr, nullptr, out[0].data(), out[1].data(), out[2].data(), out[3].data(), out[4].data(),
+                       out[5].data(), out[6].data(), out[7].data()), 1);
+        QCOMPARE(QByteArray(out[0].data()), QByteArray("111111"));
+        QVERIFY(answered >= 1 && !cashier.guardFired());
+
+        // The library did not pin itself, and the host's application and loop still work.
+        dlclose(library);
+        QVERIFY(!dlopen(PLUGIN_PATH, RTLD_NOW | RTLD_NOLOAD));
+        QCOMPARE(QCoreApplication::instance(), before);
+        QWidget after;
+        after.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&after));
+        bool fired = false;
+        QTimer::singleShot(0, [&fired] { fired = true; });
+        QTRY_VERIFY(fired);
+    }
+
 private:
-    // Fills and runs the coupon dialog; during runs inside its modal loop. Message boxes are
-    // confirmed and their texts kept in m_messages. Every re-query is answered with m_answer.
+    // Runs the dialog with during inside its loop; message boxes confirmed into m_messages, re-queries answered with m_answer.
     int run(VipCouponWidget &dialog, const QList<VipCouponDetail> &list, std::function<void()> during)
     {
         auto refresh = [this, &dialog] { dialog.RefreshCouponStates(m_answer, {}, {}); };
         connect(&dialog, &VipCouponWidget::SignQueryCoupons, &dialog, refresh);
         connect(&dialog, &VipCouponWidget::SignQueryCouponsforVip, &dialog, refresh);
-        ModalDriver cashier([&](QDialog &shown) {
-            if (&shown == &dialog)
-                during();
-        }, 60000);
+        ModalDriver cashier([&](QDialog &shown) { if (&shown == &dialog) during(); }, 60000);
         ModalDriver messages([this](QDialog &shown) {
             if (qobject_cast<MessageWidget *>(&shown)) {
                 m_messages << labelText(shown, QStringLiteral("Qlbltishi"));
