@@ -31,7 +31,8 @@ QString valueText(const QString &raw)
         if (c == QLatin1Char('"'))
             quoted = !quoted;
         const bool startsComment = c == QLatin1Char(';') || c == QLatin1Char('#');
-        if (!quoted && startsComment && (i == 0 || value.at(i - 1) == QLatin1Char(' ') || value.at(i - 1) == QLatin1Char('\t'))) {
+        const bool afterSpace = i == 0 || value.at(i - 1) == QLatin1Char(' ') || value.at(i - 1) == QLatin1Char('\t');
+        if (!quoted && startsComment && afterSpace) {
             value = value.left(i).trimmed();
             break;
         }
