@@ -95,9 +95,8 @@ void runFor(QEventLoop &loop, int milliseconds)
 }
 
 // The call proper; returns normally in every outcome.
-void runCall(LogWriter &log, const HostParameters &params)
+void runCall(LogWriter &log, const HostParameters &params, int bufferSize)
 {
-    const int bufferSize = agreedBufferSize();
     VipCouponCPU cpu;
     VipCouponWidget &dialog = cpu.m_VipCouponWidget;
 
@@ -203,7 +202,7 @@ int cardTrans(LogWriter &libraryLog, const HostParameters &params)
     }
     s_callRunning = true;
     try {
-        runCall(libraryLog, params);
+        runCall(libraryLog, params, bufferSize);
     } catch (const std::exception &e) {
         libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("异常"), QString::fromLocal8Bit(e.what()));
         writeFailure(libraryLog, params, QStringLiteral("动态库内部错误，请联系管理员处理"), bufferSize);
