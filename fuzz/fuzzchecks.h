@@ -22,4 +22,11 @@ inline bool survivesUtf8(const QString &text)
     return QString::fromUtf8(text.toUtf8()) == text;
 }
 
+// Qt's JSON reader drops a U+FEFF that opens a string, although the writer put it there (the
+// bytes on the wire keep it). Reading back through Qt only judges our writer for other strings.
+inline bool qtJsonReadsBack(const QString &text)
+{
+    return survivesUtf8(text) && !text.startsWith(QChar(0xFEFF));
+}
+
 }
