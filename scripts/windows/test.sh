@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows suite: builds dist/win32 (and Qt for Windows first when the cache lacks it,
-# about 20 minutes on 2 cores), then runs tests/windows under Wine on an Xvfb display against
+# about 13 minutes on 2 idle cores), then runs tests/windows under Wine on a 1920x1080 Xvfb display
+# (TW_XVFB_SCREEN to change it; the Linux suite sees the offscreen 800x600) against
 # the Linux simulator, comparing with the Linux build.
 #   TW_LINUX_BUILD  the Linux build to compare with and take scrm-sim from (default build/);
 #                   the targets it needs are built there when missing

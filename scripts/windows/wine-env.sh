@@ -29,7 +29,7 @@ _tw_xvfb() {
     local n
     for n in $(seq 91 130); do
         if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-            Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+            Xvfb ":$n" -screen 0 "${TW_XVFB_SCREEN:-1920x1080x24}" -nolisten tcp >/dev/null 2>&1 &
             _tw_xvfb_pid=$!
             for _ in $(seq 1 50); do
                 [ -e "/tmp/.X11-unix/X$n" ] && break
