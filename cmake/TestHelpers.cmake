@@ -30,12 +30,20 @@ function(add_unit_test name)
         set(ARG_TIMEOUT 300)
     endif()
     add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE twcore testsupport Qt5::Test ${ARG_LIBS})
+    target_link_libraries(${name} PRIVATE twcore Qt5::Test ${ARG_LIBS})
+    if(TARGET testsupport)
+        target_link_libraries(${name} PRIVATE testsupport)
+    endif()
     tw_path_macros(${name} ${ARG_NEEDS})
     add_test(NAME ${name} COMMAND ${name})
+    # Under Wine the code page comes from the caller's locale (936 in the Windows suite).
+    set(environment "QT_QPA_PLATFORM=offscreen")
+    if(NOT WIN32)
+        list(APPEND environment "LC_ALL=C.UTF-8")
+    endif()
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${ARG_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
+        ENVIRONMENT "${environment}"
         LABELS "${ARG_LABELS}")
 endfunction()
 

@@ -13,10 +13,9 @@ bash scripts/windows/deps.sh
 qt=$(bash scripts/windows/qt.sh | tail -n 1)
 [ -f "$qt/.complete" ] || { echo "windows-build: Qt for Windows is missing" >&2; exit 1; }
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" \
-        -DCMAKE_PREFIX_PATH="$qt" -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=OFF >/dev/null
-fi
+# Configured every time: a folder configured by an older recipe takes the current options.
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" \
+    -DCMAKE_PREFIX_PATH="$qt" -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=ON -DTW_BUILD_BENCH=OFF >/dev/null
 nice -n 10 cmake --build "$build" -j"$(nproc)" -- -s
 
 # The folder an integrator copies next to the till program.

@@ -10,7 +10,16 @@
 static QString readAll(const QString &path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    QString text = QString::fromLocal8Bit(file.readAll());
+#ifdef Q_OS_WIN
+    // Support staff open the log in Notepad: every line ends in CR LF there.
+    if (text.count(QLatin1Char('\n')) != text.count(QStringLiteral("\r\n")))
+        return QStringLiteral("a line without CR LF");
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+#endif
+    return text;
 }
 
 class tst_LogWriter : public QObject
