@@ -95,10 +95,14 @@ void runFor(QEventLoop &loop, int milliseconds)
 }
 
 // The call proper; returns normally in every outcome.
-void runCall(LogWriter &log, const HostParameters &params, int bufferSize)
+void runCall(LogWriter &log, const HostParameters &params, int bufferSize, bool &resultWritten)
 {
     VipCouponCPU cpu;
     VipCouponWidget &dialog = cpu.m_VipCouponWidget;
+    const auto fail = [&](const QString &message) {
+        writeFailure(log, params, message, bufferSize);
+        resultWritten = true;
+    };
 
     log.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"), QStringLiteral("请稍等，调用动态库中"));
     cpu.m_WaitWidget.SetWaitText(QObject::tr("请稍等，调用动态库中"));
@@ -124,7 +128,7 @@ void runCall(LogWriter &log, const HostParameters &params, int bufferSize)
     QString message;
     if (!cpu.Initialize(message)) {
         dialog.m_sErrMsg = message;
-        writeFailure(log, params, dialog.m_sErrMsg, bufferSize);
+        fail(dialog.m_sErrMsg);
         return;
     }
 
@@ -141,7 +145,7 @@ void runCall(LogWriter &log, const HostParameters &params, int bufferSize)
             QList<GoodDetail> goods;
             QString queryMessage;
             if (!cpu.QueryCoupons(0, coupons, pays, goods, queryMessage)) {
-                writeFailure(log, params, queryMessage, bufferSize);
+                fail(queryMessage);
                 return;
             }
             dialog.show(coupons, pays, goods);
@@ -156,10 +160,12 @@ void runCall(LogWriter &log, const HostParameters &params, int bufferSize)
         }
     }
 
-    if (dialog.m_bPayOk)
+    if (dialog.m_bPayOk) {
         writeSuccess(log, params, dialog, bufferSize);
-    else
-        writeFailure(log, params, dialog.m_sErrMsg, bufferSize);
+        resultWritten = true;
+    } else {
+        fail(dialog.m_sErrMsg);
+    }
 
     cpu.m_WaitWidget.SetWaitText(QObject::tr("请稍等，关闭动态库中"));
     cpu.m_WaitWidget.ShowWaiting();
@@ -201,15 +207,18 @@ int cardTrans(LogWriter &libraryLog, const HostParameters &params)
         return 1;
     }
     s_callRunning = true;
+    bool resultWritten = false;
     try {
-        runCall(libraryLog, params, bufferSize);
+        runCall(libraryLog, params, bufferSize, resultWritten);
     } catch (const std::exception &e) {
         libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("异常"), QString::fromLocal8Bit(e.what()));
-        writeFailure(libraryLog, params, QStringLiteral("动态库内部错误，请联系管理员处理"), bufferSize);
     } catch (...) {
         libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("异常"), QStringLiteral("未定义的异常"));
-        writeFailure(libraryLog, params, QStringLiteral("动态库内部错误，请联系管理员处理"), bufferSize);
     }
+    // A failure while closing must not turn a result the host already holds (coupons consumed
+    // at the server) into a failure.
+    if (!resultWritten)
+        writeFailure(libraryLog, params, QStringLiteral("动态库内部错误，请联系管理员处理"), bufferSize);
     s_callRunning = false;
     return 1;
 }

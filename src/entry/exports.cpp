@@ -18,6 +18,9 @@ struct LibraryLifetime
     }
     ~LibraryLifetime()
     {
+        // Normally the pin keeps us loaded until the process ends; should the pin have failed
+        // and the host unload us, a hook left behind would call into unmapped code.
+        HostBridge::removeMessageHook(QMfcApp::messageHook());
         // A pinned library is only torn down when the process ends. On Linux the Qt globals
         // first used after our load are gone by then and QApplication's teardown would use
         // them: there the process's end reclaims the object instead.

@@ -11,14 +11,19 @@ QString journalPath(const QString &folder)
     return folder + QStringLiteral("/TwCouponPay5.reversals.json");
 }
 
-QList<Gateway::PendingReversal> load(const QString &path, QString &error)
+std::optional<QList<Gateway::PendingReversal>> load(const QString &path, QString &error)
 {
     QList<Gateway::PendingReversal> entries;
     QFile file(path);
     if (!file.exists())
         return entries;
-    if (file.open(QIODevice::ReadOnly) && Gateway::parseJournal(file.readAll(), entries))
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("待撤销记录文件暂时无法打开：") + path + QLatin1Char(' ') + file.errorString();
+        return std::nullopt;
+    }
+    if (Gateway::parseJournal(file.readAll(), entries))
         return entries;
+    entries.clear();
     file.close();
     const QString aside = path + QStringLiteral(".unreadable-")
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QList>
 #include <QString>
 
@@ -14,7 +16,9 @@ QString journalPath(const QString &folder);
 // A missing file is an empty journal. A file that cannot be read as a journal is moved aside
 // (same name + ".unreadable-<yyyyMMddhhmmss>") and reported in error, so that what it holds
 // stays for support and new entries are not written over it; the journal is then empty.
-QList<Gateway::PendingReversal> load(const QString &path, QString &error);
+// A file that exists but cannot be opened now (another program holds it) gives no journal and
+// the reason in error: it is left where it is and must not be written over.
+std::optional<QList<Gateway::PendingReversal>> load(const QString &path, QString &error);
 // Replaces the file in one step (written beside it, then renamed); an empty list removes it.
 bool save(const QString &path, const QList<Gateway::PendingReversal> &entries, QString &error);
 

@@ -79,8 +79,11 @@ bool VipCouponCPU::KeyBoardGetFuncCode(int scanCode, QString &funcValue, QString
         + QStringLiteral("'");
     const QString boundSql = QStringLiteral(
         "select FuncValue, KeyType from tPosKeyDefDetail where OrgCode=? and PosNo=? and ScanCode=?");
+    // A setting the till lacks reads as a null text, which would bind as SQL NULL and match no
+    // row; the statement compares with '' for it.
+    const auto text = [](const QString &value) { return value.isNull() ? QStringLiteral("") : value; };
     QSqlQuery detail;
-    if (m_PosDB.openRecordset(boundSql, QVariantList{m_sOrgCode, m_sPosNo, scan}, detail, message, traceSql)
+    if (m_PosDB.openRecordset(boundSql, QVariantList{text(m_sOrgCode), text(m_sPosNo), scan}, detail, message, traceSql)
         && detail.next())
         funcValue = detail.value(QStringLiteral("FuncValue")).toString();
     return true;

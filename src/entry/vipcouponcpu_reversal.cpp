@@ -41,12 +41,12 @@ VipCouponCPU::ReversalResult VipCouponCPU::sendReversal(const Gateway::ParamSet 
         detail = envelope.msg;
         return ReversalResult::Refused;
     }
-    const Gateway::CancelReply parsed = Gateway::parseCancelReply(reply);
-    if (!parsed.ok) {
-        detail = parsed.message;
-        return ReversalResult::Pending;
-    }
-    return ReversalResult::Done;
+    // Taken: what the reply lists of the cancelled coupons changes nothing for a reversal, and
+    // sending it again would only be refused as already cancelled.
+    if (envelope.state == Gateway::EnvelopeState::Accepted)
+        return ReversalResult::Done;
+    detail = Gateway::parseCancelReply(reply).message;
+    return ReversalResult::Pending;
 }
 
 void VipCouponCPU::ReverseConsumption(QString &message)
@@ -78,11 +78,12 @@ void VipCouponCPU::ReverseConsumption(QString &message)
     entry.attempts = 1;
     entry.params = params;
     QString journalError;
-    QList<Gateway::PendingReversal> entries = PendingReversals::load(journalPath(), journalError);
+    std::optional<QList<Gateway::PendingReversal>> entries = PendingReversals::load(journalPath(), journalError);
     if (!journalError.isEmpty())
         m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("待撤销记录"), journalError);
-    entries.append(entry);
-    if (!PendingReversals::save(journalPath(), entries, journalError)) {
+    if (entries)
+        entries->append(entry);
+    if (!entries || !PendingReversals::save(journalPath(), *entries, journalError)) {
         // The log then is the only record: it carries everything support needs to cancel by hand.
         m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("待撤销记录写入失败，请人工撤销"),
                              journalError + QStringLiteral(" ") + paramsText(params));
@@ -96,14 +97,21 @@ void VipCouponCPU::ReverseConsumption(QString &message)
 void VipCouponCPU::RetryPendingReversals()
 {
     QString journalError;
-    const QList<Gateway::PendingReversal> entries = PendingReversals::load(journalPath(), journalError);
+    const std::optional<QList<Gateway::PendingReversal>> entries = PendingReversals::load(journalPath(), journalError);
     if (!journalError.isEmpty())
         m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("待撤销记录"), journalError);
-    if (entries.isEmpty())
+    if (!entries || entries->isEmpty())
         return;
 
+    // Once one cancellation goes unanswered the server is most likely unreachable: the others
+    // wait for the next call rather than hold the cashier for a time-out each.
     QList<Gateway::PendingReversal> remaining;
-    for (Gateway::PendingReversal entry : entries) {
+    bool unanswered = false;
+    for (Gateway::PendingReversal entry : *entries) {
+        if (unanswered) {
+            remaining.append(entry);
+            continue;
+        }
         ++entry.attempts;
         m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("重试待撤销核销"),
                              QStringLiteral("第%1次 ").arg(entry.attempts) + paramsText(entry.params));
@@ -118,9 +126,13 @@ void VipCouponCPU::RetryPendingReversals()
         case ReversalResult::Pending:
             m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("重试待撤销核销失败"), detail);
             remaining.append(entry);
+            unanswered = true;
             break;
         }
     }
+    if (remaining.size() > 1)
+        m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("重试待撤销核销"),
+                             QStringLiteral("留待下一笔交易：%1条").arg(remaining.size()));
     if (!PendingReversals::save(journalPath(), remaining, journalError))
         m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("待撤销记录写入失败"), journalError);
 }

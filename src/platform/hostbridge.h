@@ -81,6 +81,8 @@ using MessageCallback = void (*)();
 // SetWindowsHookExW WH_GETMESSAGE for GetCurrentThreadId(), passing on with CallNextHookEx).
 // Returns the hook handle; nullptr when the platform needs no hook (see the Linux file).
 HookHandle installMessageHook(MessageCallback callback);
+// Takes the hook out again (UnhookWindowsHookEx): at unload its procedure would go with us.
+void removeMessageHook(HookHandle hook);
 // Whether deleting the Qt application object at unload is safe once the library has pinned
 // itself, i.e. when the unload only happens as the process ends.
 bool applicationTeardownAtExitIsSafe();

@@ -112,6 +112,10 @@ HookHandle installMessageHook(MessageCallback)
     return nullptr;
 }
 
+void removeMessageHook(HookHandle)
+{
+}
+
 bool applicationTeardownAtExitIsSafe()
 {
     // A pinned library's static objects are destroyed by exit(), after the Qt globals that

@@ -60,6 +60,14 @@ HookHandle installMessageHook(MessageCallback callback)
     return s_hook;
 }
 
+void removeMessageHook(HookHandle hook)
+{
+    if (hook && UnhookWindowsHookEx(static_cast<HHOOK>(hook)) && hook == s_hook) {
+        s_hook = nullptr;
+        s_callback = nullptr;
+    }
+}
+
 bool applicationTeardownAtExitIsSafe()
 {
     // The loader detaches us before the Qt DLLs we import, so their globals still exist.

@@ -74,9 +74,6 @@ private slots:
 
 private:
     void FillCouponTable();
-    // The controller maps POS keyboard function codes onto the dialog's own actions.
-    friend 
-    void FillCouponTable();
     // Asks the controller for the list that fits the current selection; the controller answers
     // through RefreshCouponStates before this returns, or ends the dialog.
     void RequestCouponRefresh();

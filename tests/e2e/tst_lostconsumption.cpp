@@ -58,6 +58,12 @@ void tst_LostConsumption::couponsComeBack_data()
         << QJsonObject{{kConsume, QJsonObject{{"apply", true}, {"drop", true}}}}
         << kClosed + "。用券支付未完成，本次核销已撤销，券已退回会员" << QStringList{kConsume, kCancel}
         << "available" << false;
+    // The server's yes settles it, whatever its answer lists.
+    QTest::newRow("cancellation taken, answer without its data")
+        << QJsonObject{{kConsume, QJsonObject{{"apply", true}, {"drop", true}}},
+                       {kCancel, QJsonObject{{"apply", true}, {"bodyJson", QJsonObject{{"code", "0"}}}}}}
+        << kClosed + "。用券支付未完成，本次核销已撤销，券已退回会员" << QStringList{kConsume, kCancel}
+        << "available" << false;
     QTest::newRow("cancellation lost too, sent by the next call")
         << QJsonObject{{kConsume, QJsonObject{{"apply", true}, {"drop", true}}},
                        {kCancel, QJsonArray{QJsonObject{{"status", 503}}, QJsonObject{{"apply", true}}}}}

@@ -2,6 +2,7 @@
 // exact reading of the server's integers (card numbers, ids) that the cancellation relies on.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QNetworkReply>
 #include <QTemporaryDir>
@@ -66,7 +67,7 @@ private slots:
         Gateway::PendingReversal entry{"2026-12-06T10:00:00", "请求超时", 2, {{"code", "[\"Q1\"]"}, {"orgCode", "门店"}}};
         QString error;
         QVERIFY(PendingReversals::save(path, {entry, entry}, error));
-        const QList<Gateway::PendingReversal> loaded = PendingReversals::load(path, error);
+        const QList<Gateway::PendingReversal> loaded = PendingReversals::load(path, error).value_or(QList<Gateway::PendingReversal>());
         QVERIFY2(error.isEmpty() && loaded.size() == 2, qPrintable(error));
         QCOMPARE(loaded.at(1).params, entry.params);
         QCOMPARE(loaded.at(1).attempts, 2);
@@ -78,10 +79,34 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[{\"params\": 5}]") > 0);
         file.close();
-        QVERIFY(PendingReversals::load(path, error).isEmpty());
+        QVERIFY(PendingReversals::load(path, error)->isEmpty());
         QVERIFY(error.startsWith(QStringLiteral("待撤销记录文件无法读取，已移到 ")));
         const QStringList files = QDir(dir.path()).entryList(QDir::Files);
         QVERIFY(files.size() == 1 && files.first().startsWith(QStringLiteral("TwCouponPay5.reversals.json.unreadable-")));
+
+        // One that cannot be opened now (a folder stands in for a file another program holds) stays as it is.
+        QVERIFY(QDir(dir.path()).mkdir(QFileInfo(path).fileName()));
+        QVERIFY(!PendingReversals::load(path, error));
+        QVERIFY(error.startsWith(QStringLiteral("待撤销记录文件暂时无法打开：")));
+        QVERIFY(QFileInfo(path).isDir());
+    }
+
+    // With the server out of reach the first retry waits its time-out; the rest wait for a later call.
+    void retriesStopAtTheFirstUnansweredOne()
+    {
+        SimProcess sim(QStringLiteral(SCRM_SIM_PATH));
+        QVERIFY(sim.startRefusing());
+        AppFolder app;
+        app.writeGen6(sim.baseUrl());
+        const QString path = PendingReversals::journalPath(app.path());
+        QString error;
+        QVERIFY(PendingReversals::save(path, {{"t1", "r1", 1, {{"code", "[\"Q1\"]"}}}, {"t2", "r2", 3, {{"code", "[\"Q2\"]"}}}}, error));
+        VipCouponCPU().RetryPendingReversals();
+        QStringList attempts;
+        for (const Gateway::PendingReversal &entry : PendingReversals::load(path, error).value_or(QList<Gateway::PendingReversal>()))
+            attempts << entry.createdAt + ':' + QString::number(entry.attempts);
+        QCOMPARE(attempts, (QStringList{"t1:2", "t2:3"}));
+        QVERIFY(app.logText().contains(QStringLiteral("位置：重试待撤销核销\n内容：留待下一笔交易：2条")));
     }
 
     void numbersKeepEveryDigit_data()

@@ -13,7 +13,7 @@ void writeIni(const QString &path, const QMap<QString, QVariant> &values)
 {
     QSettings settings(path, QSettings::IniFormat);
     for (auto it = values.cbegin(); it != values.cend(); ++it)
-        settings.setValue(it.key(), it.value());
+        it.value().isValid() ? settings.setValue(it.key(), it.value()) : settings.remove(it.key());
 }
 
 bool runSqlite(const QString &path, const QStringList &statements, QString *error)

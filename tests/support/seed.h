@@ -7,6 +7,7 @@
 // Files a till needs, written the way the host writes them. INI values go in as "Group/Key".
 namespace Seed {
 
+// An invalid value removes its key, for a till whose settings lack it.
 void writeIni(const QString &path, const QMap<QString, QVariant> &values);
 // Runs the statements on a SQLite file (created when missing) in one transaction; false with the error and the statement that failed.
 bool runSqlite(const QString &path, const QStringList &statements, QString *error = nullptr);

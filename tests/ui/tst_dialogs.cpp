@@ -410,6 +410,8 @@ private slots:
         QTest::newRow("gen6 till override") << "GEN6" << "A01" << int(Qt::Key_PageUp) << "115" << false;
         // A quote in the till's own configuration must not turn into SQL.
         QTest::newRow("gen6 org code is bound") << "GEN6" << "A01' or '1'='1" << int(Qt::Key_Up) << "111" << false;
+        // A till without an organisation in its settings matches the override rows written for none.
+        QTest::newRow("gen6 override without org code") << "GEN6" << QString() << int(Qt::Key_F1) << "116" << false;
         QTest::newRow("gen6 function without action") << "GEN6" << "A01" << int(Qt::Key_Escape) << "abc" << true;
         QTest::newRow("gen6 no scan code") << "GEN6" << "A01" << int(Qt::Key_Slash) << "!该按键未配置" << true;
         QTest::newRow("gen6 not defined") << "GEN6" << "A01" << int(Qt::Key_F2) << notFound.arg("tPosKeyDef", "25") << true;
@@ -427,9 +429,9 @@ private slots:
             m_app->runSql(QStringLiteral("gen5.db"), {QStringLiteral("insert into tJkPosKeyDef values (38, '1', '1'), (123, '100', '1')")});
         } else {
             m_app->writeGen6();
-            m_app->writeIni(QStringLiteral("config.ini"), {{QStringLiteral("Config/OrgCode"), orgCode}});
+            m_app->writeIni(QStringLiteral("config.ini"), {{QStringLiteral("Config/OrgCode"), orgCode.isNull() ? QVariant() : orgCode}});
             m_app->runSql("pos.db", {"insert into tPosKeyDef values (24, '110', '1'), (13, '111', '1'), (4, 'abc', '1')",
-                                     "insert into tPosKeyDefDetail values ('A01', '001', '13', '115', '1'), ('A01', '002', '24', '107', '1')"});
+                                     "insert into tPosKeyDefDetail values ('A01', '001', '13', '115', '1'), ('A01', '002', '24', '107', '1'), ('', '001', '24', '116', '1')"});
         }
         VipCouponCPU cpu;
         QString value, error;
