@@ -55,22 +55,23 @@ signals:
     void SignKeyPressed(int keycode);
     void SignQueryCouponsforVip();
 
-public slots:
-    // Fills the table and runs the modal loop; returns the dialog's result.
-    int show(QList<VipCouponDetail> vipCouponDetails, QList<CouponPayDetail> couponPayDetails,
-             QList<GoodDetail> GoodsDetails);
-    void SlotTableViewClicked(QModelIndex current);
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
+// In this order the meta-object lists the button slots first, as documented for hosts that walk it.
 private slots:
     void on_btnPay_clicked();
     void on_QbtnExit_clicked();
     void on_bntExit_clicked();
     void on_btnPreRow_clicked();
     void on_btnNextRow_clicked();
+
+public slots:
+    // Fills the table and runs the modal loop; returns the dialog's result.
+    int show(QList<VipCouponDetail> vipCouponDetails, QList<CouponPayDetail> couponPayDetails,
+             QList<GoodDetail> GoodsDetails);
+    void SlotTableViewClicked(QModelIndex current);
 
 private:
     void FillCouponTable();
