@@ -3,7 +3,8 @@
 # scripted cashier, its VOID and CANCEL, then both refused again) against the simulator's wallet.
 # The host stops itself between calls at fixed points; this script samples it from outside
 # (/proc/<pid>/status, fd, task), lets it go on, and at the end checks every call's result
-# against expected/<n>-*.txt.
+# against expected/<n>-*.txt and that from the first cycle on no thread, file, socket or database
+# handle stays behind between calls. Exit status 0 when both hold.
 #
 #   tools/longrun/longrun.sh [CYCLES]          default 200 cycles = 1000 calls (about 25 minutes)
 #   BUILD_DIR=build-x tools/longrun/longrun.sh    binaries from another build folder
@@ -87,9 +88,10 @@ wait "$host" && status=0 || status=$?
 host=
 echo "longrun: pos-host ended with exit status $status after $((SECONDS - started)) s (1 is expected: the plan ends with a refusal)"
 
-python3 - "$out/host.out" "$here/plan.txt" "$here/expected" "$calls" <<'PY'
+python3 - "$out/host.out" "$here/plan.txt" "$here/expected" "$calls" "$out/samples.txt" "$plan_lines" <<'PY'
 import glob, os, re, sys
 output, plan, expected_dir, calls = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+samples_path, plan_lines = sys.argv[5], int(sys.argv[6])
 expected = [open(f, encoding="utf-8").read()
             for f in sorted(glob.glob(os.path.join(expected_dir, "*.txt")))]
 text = open(output, encoding="utf-8").read()
@@ -101,5 +103,13 @@ print("longrun: %d of %d calls answered, %d differ from the expected result%s"
       % (len(blocks), calls, len(wrong), (": calls " + ", ".join(map(str, wrong[:20]))) if wrong else ""))
 for line in stray[:10]:
     print("longrun: " + line)
-sys.exit(0 if len(blocks) == calls and not wrong and not stray else 1)
+# From the end of the first cycle on (what Qt sets up once is in place by then) every sample must
+# show the same threads, tasks and files, and no socket or database handle left open.
+rows = [line.split() for line in open(samples_path, encoding="utf-8").read().splitlines()[1:]]
+kept = [(r[3], r[4], r[5]) for r in rows if int(r[0]) >= plan_lines]
+leaks = len(kept) < 1 or len(set(kept)) > 1 or any(r[6] != "0" or r[7] != "0" for r in rows if int(r[0]) >= plan_lines)
+print("longrun: %s between calls from call %d on (%d samples)"
+      % ("threads, tasks or files grew, or a socket or the database stayed open" if leaks
+         else "threads, tasks and files unchanged, no socket or database handle open", plan_lines, len(kept)))
+sys.exit(0 if len(blocks) == calls and not wrong and not stray and not leaks else 1)
 PY
