@@ -1,5 +1,5 @@
 // An https server address: the till trusts its store's own certificate authority named through OpenSSL's trust store variables, and a certificate
-// that does not verify stops the call before any request is sent; last a cancellation through the real host. The openssl command makes the certificates for each run.
+// that does not verify stops the call before any request is sent. The openssl command makes the certificates for each run.
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -7,8 +7,6 @@
 #include "entry/vipcouponcpu.h"
 #include "support/appfolder.h"
 #include "support/simprocess.h"
-#include "support/testsupport.h"
-#include "support/tillfolder.h"
 
 class tst_Tls : public QObject
 {
@@ -62,21 +60,6 @@ private slots:
         QCOMPARE(ok ? reply : QLatin1Char('!') + error, outcome);
         // A server that did not prove itself never sees the request.
         QCOMPARE(sim.requests().size(), ok ? 1 : 0);
-    }
-
-    // The same through the host: a cancellation over https, trusted by the store's CA.
-    void hostCancelsOverHttps()
-    {
-        SimProcess sim(QStringLiteral(SCRM_SIM_PATH));
-        QVERIFY2(sim.start({"--wallet", TestSupport::fixturePath("e2e/wallet-consumed.json"), "--cert", file("server.pem"), "--key", file("server.key")}),
-                 qPrintable(sim.errorString()));
-        qputenv("SSL_CERT_FILE", QFile::encodeName(file("store-ca.pem")));
-        TillFolder till;
-        till.writeGen6(QStringLiteral("https://127.0.0.1:%1").arg(sim.port()));
-        const TillFolder::HostRun run = till.runHost(TestSupport::sampleDocuments(QStringLiteral("cancel")));
-        QCOMPARE(run.params.value(5) + ' ' + run.params.value(6), QByteArray("000000 "));
-        QCOMPARE(sim.requests().size(), 1);
-        QVERIFY(sim.requests().first().value("signatureValid").toBool());
     }
 
 private:
