@@ -60,20 +60,17 @@ void writeFailure(LogWriter &log, const HostParameters &params, const QString &m
     log.WriteLog(LogModule::kTitle, QStringLiteral("传出参数，交易失败"), message);
 }
 
-void writeSuccess(LogWriter &log, const HostParameters &params, const VipCouponWidget &dialog, int limit)
+// False, with nothing but the log written, when the documents do not fit the agreed size.
+bool writeSuccess(LogWriter &log, const HostParameters &params, const VipCouponWidget &dialog, int limit)
 {
     const ResultDocuments::SuccessResult result = ResultDocuments::buildSuccessResult(
         dialog.m_TranMain, dialog.m_SelCouponDetails, dialog.m_GoodDetails, dialog.m_CouponPayDetails);
     if (!fits(result.discountXml, limit) || !fits(result.paymentXml, limit) || !fits(result.amount, limit)) {
-        // The server has already done its part: keep the documents in the log for support,
-        // without the success lines the host never got.
+        // Kept in the log for support, without the success lines the host never got.
         log.WriteLog(LogModule::kTitle, QStringLiteral("传出参数超过约定的缓冲区大小，未传出"),
                      QStringLiteral("金额：") + result.amount + QStringLiteral("\n折扣文档：") + result.discountXml
                          + QStringLiteral("\n支付文档：") + result.paymentXml);
-        writeFailure(log, params,
-                     QStringLiteral("交易已在服务器完成，但传出参数超过约定的缓冲区大小（%1字节），请联系管理员处理").arg(limit),
-                     limit);
-        return;
+        return false;
     }
     HostText::copyOut(params.at(5), kSuccess);
     HostText::copyOut(params.at(7), result.amount);
@@ -86,6 +83,15 @@ void writeSuccess(LogWriter &log, const HostParameters &params, const VipCouponW
     }
     for (const LogLine &line : result.log)
         log.WriteLog(LogModule::kTitle, line.function, line.text);
+    return true;
+}
+
+// Takes back a success written into the host's buffers before the call returned.
+void withdrawSuccess(LogWriter &log, const HostParameters &params, const QString &message, int limit)
+{
+    for (int number : {7, 11, 12})
+        HostText::copyOut(params.at(number), QString());
+    writeFailure(log, params, message, limit);
 }
 
 void runFor(QEventLoop &loop, int milliseconds)
@@ -160,11 +166,18 @@ void runCall(LogWriter &log, const HostParameters &params, int bufferSize, bool 
         }
     }
 
-    if (dialog.m_bPayOk) {
-        writeSuccess(log, params, dialog, bufferSize);
-        resultWritten = true;
-    } else {
+    bool handedOver = false;
+    if (!dialog.m_bPayOk) {
         fail(dialog.m_sErrMsg);
+    } else if (writeSuccess(log, params, dialog, bufferSize)) {
+        resultWritten = handedOver = true;
+    } else if (cpu.m_Reversals.hasConsumptionInFlight()) {
+        // The host cannot take the payment: the coupons go back to the member.
+        QString message = QStringLiteral("传出参数超过约定的缓冲区大小（%1字节），无法传出交易结果").arg(bufferSize);
+        cpu.ReverseConsumption(message);
+        fail(message);
+    } else {
+        fail(QStringLiteral("交易已在服务器完成，但传出参数超过约定的缓冲区大小（%1字节），请联系管理员处理").arg(bufferSize));
     }
 
     cpu.m_WaitWidget.SetWaitText(QObject::tr("请稍等，关闭动态库中"));
@@ -174,6 +187,12 @@ void runCall(LogWriter &log, const HostParameters &params, int bufferSize, bool 
     log.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"), QStringLiteral("WaitDlg.close"));
     cpu.m_WaitWidget.close();
     log.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"), QStringLiteral("WaitDlg.close End"));
+
+    // Last of all: until this is recorded, a till that dies has its coupons given back at its
+    // next call.
+    QString withdrawn;
+    if (handedOver && !cpu.ConfirmConsumptionHandedOver(withdrawn))
+        withdrawSuccess(log, params, withdrawn, bufferSize);
 }
 
 } // namespace

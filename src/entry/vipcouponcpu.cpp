@@ -7,6 +7,8 @@
 
 VipCouponCPU::VipCouponCPU()
     : QObject(nullptr)
+    , m_Reversals(Reversals::journalPath(AppSettings::applicationDir()), m_LogWriter,
+                  [this](const Gateway::ParamSet &params) { return sendReversal(params); })
 {
     connect(&m_WaitThread, &QThread::finished, &m_WaitLoop, &QEventLoop::quit, Qt::UniqueConnection);
     connect(&m_VipCouponWidget, &VipCouponWidget::SigVipCouponPay, this, &VipCouponCPU::SlotVipCouponPay);

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include "entry/reversals.h"
 #include "gateway/signing.h"
 #include "gateway/waitthread.h"
 #include "posdb/posdb.h"
@@ -60,6 +61,9 @@ public:
     // cashier needs to know of it.
     void ReverseConsumption(QString &message);
     void RetryPendingReversals();
+    // The last step before a paid sale's result goes back to the host; false (message set) when
+    // the consumption cannot be recorded as done, and it has then been reversed.
+    bool ConfirmConsumptionHandedOver(QString &message);
 
     // POS keyboard.
     bool GetKeyFunctionCode(int keycode, QString &funcValue, QString &error);
@@ -85,8 +89,10 @@ public:
     QuestionMessage m_QuestionMessage;
     QList<TranPayDetail> m_PayRDetails;
     QList<TranPayDetail> m_PayNowRDetails;
-    // What the last failed request may have done at the server.
+    // What the last failed request may have done at the server, and how it ended.
     Gateway::ServerSide m_eLastServerSide = Gateway::ServerSide::Untouched;
+    Gateway::Failure m_eLastFailure = Gateway::Failure::Unreachable;
+    Reversals m_Reversals;
 
 public slots:
     void SlotVipCouponPay();
@@ -97,6 +103,5 @@ public slots:
 private:
     void requery(const QString &logFunction);
     void writeLines(const LogLines &lines);
-    enum class ReversalResult { Done, Refused, Pending };
-    ReversalResult sendReversal(const Gateway::ParamSet &params, QString &detail);
+    ReversalAnswer sendReversal(const Gateway::ParamSet &params);
 };

@@ -12,6 +12,10 @@ bool VipCouponCPU::BatchConsumeCoupons(QString &message)
 
     const QString body = MakeSignedBody(
         Gateway::batchConsumeParams(dialog.m_TranMain, dialog.m_SelCouponDetails, m_PluIndex));
+    // Whatever the server may do with the request is on the disk before it leaves: a till that
+    // dies while it waits cancels it at its next call.
+    if (!m_Reversals.beginConsumption(Gateway::reversalParams(dialog.m_TranMain, dialog.m_SelCouponDetails), message))
+        return false;
     m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("进行券核销接口"), QStringLiteral("调用开始"));
 
     QString reply;
@@ -19,6 +23,8 @@ bool VipCouponCPU::BatchConsumeCoupons(QString &message)
         m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("批量券核销接口查询失败"), message);
         if (m_eLastServerSide == Gateway::ServerSide::Unknown)
             ReverseConsumption(message);
+        else
+            m_Reversals.consumptionRefused();
         return false;
     }
     if (!ParseBatchConsumeReply(reply, message)) {
@@ -27,6 +33,8 @@ bool VipCouponCPU::BatchConsumeCoupons(QString &message)
         // stand for a consumption the server did carry out.
         if (Gateway::readEnvelope(reply).state != Gateway::EnvelopeState::Refused)
             ReverseConsumption(message);
+        else
+            m_Reversals.consumptionRefused();
         return false;
     }
     return true;

@@ -7,6 +7,7 @@
 bool VipCouponCPU::SendRequest(const QString &path, const QString &body, QString &reply, QString &error)
 {
     m_eLastServerSide = Gateway::ServerSide::Untouched;
+    m_eLastFailure = Gateway::Failure::Unreachable;
     // A request started from inside another one's wait (input that slipped past the overlay)
     // would end the first request's thread while the server may be acting on it: refuse it.
     if (m_WaitLoop.isRunning()) {
@@ -41,6 +42,7 @@ bool VipCouponCPU::SendRequest(const QString &path, const QString &body, QString
     }
     error = m_WaitThread.errorText();
     m_eLastServerSide = m_WaitThread.serverSide();
+    m_eLastFailure = m_WaitThread.failure();
     m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("调用失败"), error);
     return false;
 }

@@ -1,6 +1,7 @@
 #include "gateway/replies.h"
 
 #include "support/amounts.h"
+#include "support/jsonguard.h"
 
 #include <cmath>
 
@@ -170,8 +171,13 @@ QString jsonText(const QJsonValue &value)
 Envelope readEnvelope(const QString &reply)
 {
     Envelope envelope;
+    // A reply that names a key twice is no answer of the server's API (and would cost the host
+    // memory in the reader).
+    const QByteArray bytes = reply.toUtf8();
+    if (JsonGuard::repeatsKey(bytes))
+        return envelope;
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(reply.toUtf8(), &error);
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || document.isNull()) {
         envelope.state = EnvelopeState::NoAnswer;
         return envelope;

@@ -3,20 +3,33 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUuid>
+
+#include "support/jsonguard.h"
 
 namespace Gateway {
 
 namespace {
+
+const QString kInFlight = QStringLiteral("inFlight");
+const QString kPending = QStringLiteral("pending");
+const QString kAttention = QStringLiteral("attention");
 
 QJsonObject toJson(const PendingReversal &entry)
 {
     QJsonObject params;
     for (auto it = entry.params.cbegin(); it != entry.params.cend(); ++it)
         params.insert(it.key(), it.value());
-    return QJsonObject{{QStringLiteral("createdAt"), entry.createdAt},
-                       {QStringLiteral("reason"), entry.reason},
-                       {QStringLiteral("attempts"), entry.attempts},
-                       {QStringLiteral("params"), params}};
+    return QJsonObject {{QStringLiteral("id"), entry.id},
+                        {QStringLiteral("state"), stateName(entry.state)},
+                        {QStringLiteral("owner"), entry.owner},
+                        {QStringLiteral("createdAt"), entry.createdAt},
+                        {QStringLiteral("reason"), entry.reason},
+                        {QStringLiteral("attempts"), entry.attempts},
+                        {QStringLiteral("failures"), entry.failures},
+                        {QStringLiteral("recheck"), entry.recheck},
+                        {QStringLiteral("note"), entry.note},
+                        {QStringLiteral("params"), params}};
 }
 
 bool fromJson(const QJsonValue &value, PendingReversal &entry)
@@ -25,9 +38,25 @@ bool fromJson(const QJsonValue &value, PendingReversal &entry)
     const QJsonValue params = object.value(QStringLiteral("params"));
     if (!value.isObject() || !params.isObject())
         return false;
+    const QString state = object.value(QStringLiteral("state")).toString(kPending);
+    if (state == kInFlight)
+        entry.state = PendingReversal::State::InFlight;
+    else if (state == kAttention)
+        entry.state = PendingReversal::State::Attention;
+    else if (state == kPending)
+        entry.state = PendingReversal::State::Pending;
+    else
+        return false;
+    entry.id = object.value(QStringLiteral("id")).toString();
+    if (entry.id.isEmpty())
+        entry.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    entry.owner = object.value(QStringLiteral("owner")).toString();
     entry.createdAt = object.value(QStringLiteral("createdAt")).toString();
     entry.reason = object.value(QStringLiteral("reason")).toString();
     entry.attempts = object.value(QStringLiteral("attempts")).toInt();
+    entry.failures = object.value(QStringLiteral("failures")).toInt();
+    entry.recheck = object.value(QStringLiteral("recheck")).toBool();
+    entry.note = object.value(QStringLiteral("note")).toString();
     const QJsonObject paramObject = params.toObject();
     for (auto it = paramObject.constBegin(); it != paramObject.constEnd(); ++it) {
         if (!it.value().isString())
@@ -37,6 +66,39 @@ bool fromJson(const QJsonValue &value, PendingReversal &entry)
     return true;
 }
 
+}
+
+QStringList PendingReversal::codes() const
+{
+    QStringList list;
+    const QJsonDocument document = QJsonDocument::fromJson(params.value(QStringLiteral("code")).toUtf8());
+    for (const QJsonValue &code : document.array())
+        list.append(code.toString());
+    return list;
+}
+
+QString stateName(PendingReversal::State state)
+{
+    switch (state) {
+    case PendingReversal::State::InFlight:
+        return kInFlight;
+    case PendingReversal::State::Attention:
+        return kAttention;
+    case PendingReversal::State::Pending:
+        break;
+    }
+    return kPending;
+}
+
+QString describe(const PendingReversal &entry)
+{
+    QStringList pairs;
+    for (auto it = entry.params.cbegin(); it != entry.params.cend(); ++it)
+        pairs.append(it.key() + QLatin1Char('=') + it.value());
+    return QStringLiteral("记录%1 核销时间%2 已发送%3次 %4")
+        .arg(entry.id, entry.createdAt)
+        .arg(entry.attempts)
+        .arg(pairs.join(QLatin1Char('&')));
 }
 
 QByteArray journalText(const QList<PendingReversal> &entries)
@@ -50,6 +112,8 @@ QByteArray journalText(const QList<PendingReversal> &entries)
 bool parseJournal(const QByteArray &text, QList<PendingReversal> &entries)
 {
     entries.clear();
+    if (JsonGuard::repeatsKey(text))
+        return false;
     const QJsonDocument document = QJsonDocument::fromJson(text);
     if (!document.isArray())
         return false;

@@ -61,7 +61,6 @@ ServerSide serverSideAfterError(int qtNetworkError, int httpStatus)
     case QNetworkReply::ConnectionRefusedError:
     case QNetworkReply::HostNotFoundError:
     case QNetworkReply::SslHandshakeFailedError:
-    case QNetworkReply::NetworkSessionFailedError:
     case QNetworkReply::ProxyConnectionRefusedError:
     case QNetworkReply::ProxyNotFoundError:
     case QNetworkReply::ProxyAuthenticationRequiredError:
@@ -69,6 +68,34 @@ ServerSide serverSideAfterError(int qtNetworkError, int httpStatus)
         return ServerSide::Untouched;
     default:
         return ServerSide::Unknown;
+    }
+}
+
+Failure failureAfterError(int qtNetworkError, int httpStatus)
+{
+    if (httpStatus >= 400 && httpStatus < 500 && httpStatus != 408 && httpStatus != 429)
+        return Failure::Rejected;
+    if (httpStatus > 0)
+        return Failure::ServerError;
+    switch (qtNetworkError) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::SslHandshakeFailedError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+    case QNetworkReply::ProtocolUnknownError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::UnknownNetworkError:
+        return Failure::Unreachable;
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::ProxyTimeoutError:
+        return Failure::TimedOut;
+    case QNetworkReply::OperationCanceledError:
+        return Failure::ServerError;
+    default:
+        return Failure::Dropped;
     }
 }
 

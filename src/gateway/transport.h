@@ -40,6 +40,17 @@ enum class ServerSide { Untouched, Unknown };
 // httpStatus 0 when no HTTP answer arrived.
 ServerSide serverSideAfterError(int qtNetworkError, int httpStatus);
 
+// How a failed exchange ended, for a request that may be sent again later (a reversal).
+enum class Failure {
+    Unreachable, // no connection, or no address configured: the server is out of reach
+    TimedOut,    // no complete answer within the time-out
+    Dropped,     // the connection ended without an answer
+    Rejected,    // HTTP 4xx other than 408 and 429: the server turns this request away for good
+    ServerError  // any other answer that is no reply: HTTP 5xx, 408, 429, 3xx, a reply cut for its size
+};
+// qtNetworkError and httpStatus as for serverSideAfterError; a time-out is said by the caller.
+Failure failureAfterError(int qtNetworkError, int httpStatus);
+
 // The cashier's text for a reply refused for its size: the transport's network error with
 // Qt's number for the aborted reply (OperationCanceledError, 5).
 QString oversizeMessage();

@@ -75,6 +75,7 @@ WaitThread::~WaitThread()
 bool WaitThread::PrepareRequest(const QString &path, const QString &body, QString &error)
 {
     m_eServerSide = Gateway::ServerSide::Untouched;
+    m_eFailure = Gateway::Failure::Unreachable;
     if (m_sBaseUrl.isEmpty()) {
         error = Gateway::noBaseAddressMessage();
         return false;
@@ -136,6 +137,7 @@ void WaitThread::run()
         timer.stop();
         reply->abort();
         m_sError = Gateway::oversizeMessage();
+        m_eFailure = Gateway::Failure::ServerError;
     } else if (timer.isActive()) {
         timer.stop();
         if (reply->error() == QNetworkReply::NoError) {
@@ -151,14 +153,16 @@ void WaitThread::run()
             // is reported with its number; nothing is posted a second time.
             const int code = int(reply->error());
             const QString errorString = reply->errorString();
-            m_eServerSide = Gateway::serverSideAfterError(
-                code, reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt());
+            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            m_eServerSide = Gateway::serverSideAfterError(code, status);
+            m_eFailure = Gateway::failureAfterError(code, status);
             reply->abort();
             m_sError = Gateway::replyErrorMessage(code, errorString);
         }
     } else {
         reply->abort();
         m_sError = Gateway::timeoutMessage();
+        m_eFailure = Gateway::Failure::TimedOut;
     }
     // Deleted when the thread finishes; the reply and the body go with their manager.
     manager->deleteLater();

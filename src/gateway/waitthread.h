@@ -25,6 +25,7 @@ public:
     QString errorText() const { return m_sError; }
     // After a failure: whether the server may have carried the request out all the same.
     Gateway::ServerSide serverSide() const { return m_eServerSide; }
+    Gateway::Failure failure() const { return m_eFailure; }
     QString requestUrl() const { return m_sRequestUrl; }
     int timeoutMs() const { return m_nTimeOut; }
 
@@ -41,4 +42,5 @@ private:
     QString m_sRequestUrl;
     int m_nTimeOut = 20000;
     Gateway::ServerSide m_eServerSide = Gateway::ServerSide::Untouched;
+    Gateway::Failure m_eFailure = Gateway::Failure::Unreachable;
 };

@@ -13,6 +13,8 @@
 #include <QLocale>
 #include <QObject>
 
+#include "support/jsonguard.h"
+
 namespace Records {
 
 namespace {
@@ -136,8 +138,11 @@ enum class JsonRead { Object, NotJson, NotObject };
 
 JsonRead readJsonObject(const QString &text, QJsonObject &object)
 {
+    const QByteArray bytes = text.toUtf8();
+    if (JsonGuard::repeatsKey(bytes))
+        return JsonRead::NotJson;
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError)
         return JsonRead::NotJson;
     if (!document.isObject())

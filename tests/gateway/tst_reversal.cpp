@@ -1,157 +1,382 @@
-// What decides and carries the cancellation of a consumption whose outcome is unknown, and the
-// exact reading of the server's integers (card numbers, ids) that the cancellation relies on.
-#include <QDir>
+// The life of a consumption whose outcome the till cannot take for certain: what ends an entry
+// of the reversal journal, what keeps it, and that processes sharing the journal lose nothing.
+#include <unistd.h>
+
 #include <QFile>
-#include <QFileInfo>
-#include <QJsonObject>
 #include <QNetworkReply>
+#include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
-#include "entry/pendingreversals.h"
-#include "entry/vipcouponcpu.h"
+#include "entry/reversals.h"
 #include "gateway/replies.h"
 #include "gateway/requests.h"
-#include "support/appfolder.h"
-#include "support/simprocess.h"
+#include "gateway/transport.h"
+#include "platform/processowner.h"
+#include "support/logwriter.h"
 
-using Gateway::ServerSide;
-Q_DECLARE_METATYPE(ServerSide)
+using Kind = ReversalAnswer::Kind;
+using Gateway::PendingReversal;
+Q_DECLARE_METATYPE(Gateway::ServerSide)
+Q_DECLARE_METATYPE(Gateway::Failure)
+Q_DECLARE_METATYPE(Gateway::EnvelopeState)
+Q_DECLARE_METATYPE(QList<Kind>)
+
+namespace {
+
+// The server as a list of answers, one per cancellation sent; every code sent is kept.
+struct StandIn
+{
+    QList<Kind> answers;
+    QStringList listed = {}; // the codes an accepted answer lists, when it lists any
+    QStringList sent = {};
+    Reversals::Send send()
+    {
+        return [this](const Gateway::ParamSet &params) {
+            sent << params.value(QStringLiteral("code"));
+            ReversalAnswer answer;
+            answer.kind = answers.value(sent.size() - 1, Kind::Unreachable);
+            answer.detail = QStringLiteral("应答%1").arg(sent.size());
+            answer.listsCodes = !listed.isEmpty();
+            answer.cancelledCodes = listed;
+            return answer;
+        };
+    }
+};
+
+PendingReversal entry(const QString &code, PendingReversal::State state = PendingReversal::State::Pending)
+{
+    PendingReversal e;
+    e.id = code;
+    e.state = state;
+    e.params = {{"code", "[\"" + code + "\"]"}, {"origBizBillNo", "B1"}};
+    return e;
+}
+
+struct Journal
+{
+    QTemporaryDir dir;
+    LogWriter log {dir.path()};
+    QString path() const { return Reversals::journalPath(dir.path()); }
+    void write(const QList<PendingReversal> &entries) const
+    {
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(Gateway::journalText(entries)) > 0);
+    }
+    QList<PendingReversal> read() const
+    {
+        QList<PendingReversal> entries;
+        QFile file(path());
+        if (file.open(QIODevice::ReadOnly))
+            Gateway::parseJournal(file.readAll(), entries);
+        return entries;
+    }
+    QStringList states() const
+    {
+        QStringList list;
+        for (const PendingReversal &e : read())
+            list << Gateway::stateName(e.state);
+        return list;
+    }
+    QString logText() const
+    {
+        QFile file(log.filePathFor(QDate::currentDate()));
+        return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
+    }
+};
+
+enum class Outcome { Refused, Uncertain, HandedOver };
+enum class Owner { Running, ReusedId, EndedBoot };
+
+}
+Q_DECLARE_METATYPE(Outcome)
+Q_DECLARE_METATYPE(Owner)
 
 class tst_Reversal : public QObject
 {
     Q_OBJECT
 private slots:
-    void serverSideAfterError_data()
+    void afterError_data()
     {
         QTest::addColumn<int>("qtError");
         QTest::addColumn<int>("httpStatus");
-        QTest::addColumn<ServerSide>("expected");
-        QTest::newRow("refused") << int(QNetworkReply::ConnectionRefusedError) << 0 << ServerSide::Untouched;
-        QTest::newRow("host not found") << int(QNetworkReply::HostNotFoundError) << 0 << ServerSide::Untouched;
-        QTest::newRow("TLS handshake") << int(QNetworkReply::SslHandshakeFailedError) << 0 << ServerSide::Untouched;
-        QTest::newRow("HTTP 400") << int(QNetworkReply::ProtocolInvalidOperationError) << 400 << ServerSide::Untouched;
-        QTest::newRow("closed") << int(QNetworkReply::RemoteHostClosedError) << 0 << ServerSide::Unknown;
-        QTest::newRow("closed before the answer") << int(QNetworkReply::ContentReSendError) << 0 << ServerSide::Unknown;
-        QTest::newRow("HTTP 503") << int(QNetworkReply::ServiceUnavailableError) << 503 << ServerSide::Unknown;
-        QTest::newRow("cut for its size") << int(QNetworkReply::OperationCanceledError) << 200 << ServerSide::Unknown;
+        QTest::addColumn<Gateway::ServerSide>("serverSide");
+        QTest::addColumn<Gateway::Failure>("failure");
+        using Gateway::Failure;
+        using Side = Gateway::ServerSide;
+        QTest::newRow("refused") << int(QNetworkReply::ConnectionRefusedError) << 0 << Side::Untouched
+                                 << Failure::Unreachable;
+        QTest::newRow("TLS handshake") << int(QNetworkReply::SslHandshakeFailedError) << 0 << Side::Untouched
+                                       << Failure::Unreachable;
+        // Raised for a request already under way as well.
+        QTest::newRow("network session") << int(QNetworkReply::NetworkSessionFailedError) << 0 << Side::Unknown
+                                         << Failure::Unreachable;
+        QTest::newRow("HTTP 400") << int(QNetworkReply::ProtocolInvalidOperationError) << 400 << Side::Untouched
+                                  << Failure::Rejected;
+        QTest::newRow("HTTP 429") << int(QNetworkReply::UnknownContentError) << 429 << Side::Untouched
+                                  << Failure::ServerError;
+        QTest::newRow("closed") << int(QNetworkReply::RemoteHostClosedError) << 0 << Side::Unknown << Failure::Dropped;
+        QTest::newRow("HTTP 503") << int(QNetworkReply::ServiceUnavailableError) << 503 << Side::Unknown
+                                  << Failure::ServerError;
+        QTest::newRow("cut for its size")
+            << int(QNetworkReply::OperationCanceledError) << 200 << Side::Unknown << Failure::ServerError;
     }
-    void serverSideAfterError()
+    void afterError()
     {
         QFETCH(int, qtError);
         QFETCH(int, httpStatus);
-        QFETCH(ServerSide, expected);
-        QCOMPARE(Gateway::serverSideAfterError(qtError, httpStatus), expected);
+        QFETCH(Gateway::ServerSide, serverSide);
+        QFETCH(Gateway::Failure, failure);
+        QCOMPARE(Gateway::serverSideAfterError(qtError, httpStatus), serverSide);
+        QCOMPARE(Gateway::failureAfterError(qtError, httpStatus), failure);
     }
 
-    void reversalCancelsExactlyTheCouponsSent()
+    void readEnvelope_data()
     {
-        TranMainDetail sale;
-        sale.OrgCode = "A01";
-        sale.vip_id = "V0001";
-        sale.bizBillNo = "B1";
-        sale.Mch = "S1";
-        sale.PayNo = "not;these";
-        VipCouponDetail first, second;
-        first.certiInfoCode = "Q1";
-        second.certiInfoCode = "Q\"2";
-        QCOMPARE(Gateway::reversalParams(sale, {first, second}),
-                 (Gateway::ParamSet{{"orgCode", "A01"}, {"vipInfoId", "V0001"}, {"origBizBillNo", "B1"},
-                                    {"origSaleNo", "S1"}, {"code", "[\"Q1\",\"Q\\\"2\"]"}}));
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<Gateway::EnvelopeState>("state");
+        using S = Gateway::EnvelopeState;
+        QTest::newRow("plain") << R"({"code":"0","meta":{"data":[]}})" << S::Accepted;
+        QTest::newRow("key repeated") << R"({"code":"0","code":"1"})" << S::NoAnswer;
+        QTest::newRow("repeated deep down") << R"({"code":"0","meta":{"data":[{"a":[1],"a":[2]}]}})" << S::NoAnswer;
+        QTest::newRow("repeated once escaped") << R"({"code":"1","c\u006fde":"0"})" << S::NoAnswer;
+        QTest::newRow("same key in two objects") << R"({"code":"1","meta":{"code":"0"}})" << S::Refused;
+        QTest::newRow("key in a text") << "{\"msg\":\"code:1,\\\"code\\\":\\\"0\\\"\",\"code\":\"1\"}" << S::Refused;
+    }
+    void readEnvelope()
+    {
+        QFETCH(QString, reply);
+        QFETCH(Gateway::EnvelopeState, state);
+        QCOMPARE(Gateway::readEnvelope(reply).state, state);
     }
 
-    void journalSurvivesAReloadOrIsKeptAside()
+    void retryPending_data()
     {
-        QTemporaryDir dir;
-        const QString path = PendingReversals::journalPath(dir.path());
-        Gateway::PendingReversal entry{"2026-12-06T10:00:00", "请求超时", 2, {{"code", "[\"Q1\"]"}, {"orgCode", "门店"}}};
+        QTest::addColumn<bool>("recheck");
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<QList<Kind>>("answers");
+        QTest::addColumn<int>("sends");
+        QTest::addColumn<QStringList>("states");
+        QTest::newRow("both taken") << false << 0 << QList<Kind> {Kind::Taken, Kind::Taken} << 2 << QStringList {};
+        QTest::newRow("refusal is final")
+            << false << 0 << QList<Kind> {Kind::Refused, Kind::Taken} << 2 << QStringList {"attention"};
+        QTest::newRow("refusal after a time-out, once more")
+            << true << 0 << QList<Kind> {Kind::Refused, Kind::Taken} << 2 << QStringList {"pending"};
+        QTest::newRow("HTTP 4xx is final")
+            << false << 0 << QList<Kind> {Kind::Rejected, Kind::Taken} << 2 << QStringList {"attention"};
+        QTest::newRow("unreachable stops the rest")
+            << false << 0 << QList<Kind> {Kind::Unreachable} << 1 << QStringList {"pending", "pending"};
+        QTest::newRow("time-out stops the rest")
+            << false << 0 << QList<Kind> {Kind::TimedOut} << 1 << QStringList {"pending", "pending"};
+        QTest::newRow("dropped goes on") << false << 0 << QList<Kind> {Kind::Dropped, Kind::Taken} << 2
+                                         << QStringList {"pending"};
+        QTest::newRow("fourth non-reply kept")
+            << false << 3 << QList<Kind> {Kind::NoReply, Kind::Taken} << 2 << QStringList {"pending"};
+        QTest::newRow("fifth non-reply parked")
+            << false << 4 << QList<Kind> {Kind::NoReply, Kind::Taken} << 2 << QStringList {"attention"};
+    }
+    void retryPending()
+    {
+        QFETCH(bool, recheck);
+        QFETCH(int, failures);
+        QFETCH(QList<Kind>, answers);
+        QFETCH(int, sends);
+        QFETCH(QStringList, states);
+        Journal journal;
+        PendingReversal first = entry("Q1");
+        first.recheck = recheck;
+        first.failures = failures;
+        journal.write({first, entry("Q2"), entry("Q3", PendingReversal::State::Attention)});
+        StandIn server {answers};
+        Reversals(journal.path(), journal.log, server.send()).retryPending();
+        QCOMPARE(server.sent.size(), sends);
+        QCOMPARE(journal.states(), states << "attention");
+        // A second call sends only what is still pending.
+        server.answers.clear();
+        Reversals(journal.path(), journal.log, server.send()).retryPending();
+        QCOMPARE(server.sent.size(), sends + int(states.count("pending") > 0));
+    }
+
+    void consumption_data()
+    {
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QList<Kind>>("answers");
+        QTest::addColumn<bool>("mayStillLand");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QStringList>("states");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("refused") << Outcome::Refused << QList<Kind> {} << false << QStringList {} << QStringList {}
+                                 << "";
+        QTest::newRow("handed over") << Outcome::HandedOver << QList<Kind> {} << false << QStringList {}
+                                     << QStringList {} << "";
+        QTest::newRow("reversed") << Outcome::Uncertain << QList<Kind> {Kind::Taken} << false << QStringList {}
+                                  << QStringList {} << "。用券支付未完成，本次核销已撤销，券已退回会员";
+        QTest::newRow("reversed in part")
+            << Outcome::Uncertain << QList<Kind> {Kind::Taken} << false << QStringList {"Q2"} << QStringList {}
+            << "。用券支付未完成，本次核销已撤销，但服务器未退回券：Q1，请联系管理员核对券状态";
+        QTest::newRow("reversal lost") << Outcome::Uncertain << QList<Kind> {Kind::TimedOut} << true << QStringList {}
+                                       << QStringList {"pending"}
+                                       << "。用券支付未完成，本次核销的撤销尚未完成，将在下一笔交易开始时自动重试";
+        QTest::newRow("reversal refused")
+            << Outcome::Uncertain << QList<Kind> {Kind::Refused} << false << QStringList {} << QStringList {"attention"}
+            << "。用券支付未完成，服务器未撤销本次核销（应答1），请联系管理员核对券状态";
+        QTest::newRow("refused, consumption may still land")
+            << Outcome::Uncertain << QList<Kind> {Kind::Refused} << true << QStringList {} << QStringList {"pending"}
+            << "。用券支付未完成，服务器暂未撤销本次核销（应答1），将在下一笔交易开始时再次撤销";
+    }
+    void consumption()
+    {
+        QFETCH(Outcome, outcome);
+        QFETCH(QList<Kind>, answers);
+        QFETCH(bool, mayStillLand);
+        QFETCH(QStringList, listed);
+        QFETCH(QStringList, states);
+        QFETCH(QString, message);
+        Journal journal;
+        StandIn server {answers, listed};
+        Reversals reversals(journal.path(), journal.log, server.send());
         QString error;
-        QVERIFY(PendingReversals::save(path, {entry, entry}, error));
-        const QList<Gateway::PendingReversal> loaded = PendingReversals::load(path, error).value_or(QList<Gateway::PendingReversal>());
-        QVERIFY2(error.isEmpty() && loaded.size() == 2, qPrintable(error));
-        QCOMPARE(loaded.at(1).params, entry.params);
-        QCOMPARE(loaded.at(1).attempts, 2);
-        QCOMPARE(loaded.at(1).reason, entry.reason);
-        QVERIFY(PendingReversals::save(path, {}, error));
-        QVERIFY(QDir(dir.path()).isEmpty());
-
-        // What cannot be read is never written over: support finds it beside the new journal.
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[{\"params\": 5}]") > 0);
-        file.close();
-        QVERIFY(PendingReversals::load(path, error)->isEmpty());
-        QVERIFY(error.startsWith(QStringLiteral("待撤销记录文件无法读取，已移到 ")));
-        const QStringList files = QDir(dir.path()).entryList(QDir::Files);
-        QVERIFY(files.size() == 1 && files.first().startsWith(QStringLiteral("TwCouponPay5.reversals.json.unreadable-")));
-
-        // One that cannot be opened now (a folder stands in for a file another program holds) stays as it is.
-        QVERIFY(QDir(dir.path()).mkdir(QFileInfo(path).fileName()));
-        QVERIFY(!PendingReversals::load(path, error));
-        QVERIFY(error.startsWith(QStringLiteral("待撤销记录文件暂时无法打开：")));
-        QVERIFY(QFileInfo(path).isDir());
+        QVERIFY(reversals.beginConsumption({{"code", R"(["Q1","Q2"])"}}, error));
+        QCOMPARE(journal.states(), QStringList {"inFlight"});
+        QString text;
+        if (outcome == Outcome::Refused)
+            reversals.consumptionRefused();
+        else if (outcome == Outcome::HandedOver)
+            QVERIFY(reversals.consumptionHandedOver(error));
+        else
+            text = reversals.consumptionUncertain(QStringLiteral("请求超时"), mayStillLand);
+        QCOMPARE(text, message);
+        QCOMPARE(server.sent.size(), answers.size());
+        QCOMPARE(journal.states(), states);
     }
 
-    // With the server out of reach the first retry waits its time-out; the rest wait for a later call.
-    void retriesStopAtTheFirstUnansweredOne()
+    // A payment the host recorded proves the same coupons were not held by an earlier attempt.
+    void handedOverVoidsEarlierEntriesOfItsCoupons()
     {
-        SimProcess sim(QStringLiteral(SCRM_SIM_PATH));
-        QVERIFY(sim.startRefusing());
-        AppFolder app;
-        app.writeGen6(sim.baseUrl());
-        const QString path = PendingReversals::journalPath(app.path());
+        Journal journal;
+        journal.write({entry("Q1"), entry("Q9"), entry("Q1", PendingReversal::State::Attention)});
         QString error;
-        QVERIFY(PendingReversals::save(path, {{"t1", "r1", 1, {{"code", "[\"Q1\"]"}}}, {"t2", "r2", 3, {{"code", "[\"Q2\"]"}}}}, error));
-        VipCouponCPU().RetryPendingReversals();
-        QStringList attempts;
-        for (const Gateway::PendingReversal &entry : PendingReversals::load(path, error).value_or(QList<Gateway::PendingReversal>()))
-            attempts << entry.createdAt + ':' + QString::number(entry.attempts);
-        QCOMPARE(attempts, (QStringList{"t1:2", "t2:3"}));
-        QVERIFY(app.logText().contains(QStringLiteral("位置：重试待撤销核销\n内容：留待下一笔交易：2条")));
+        Reversals reversals(journal.path(), journal.log, StandIn().send());
+        QVERIFY(reversals.beginConsumption({{"code", R"(["Q1"])"}}, error));
+        QVERIFY(reversals.consumptionHandedOver(error));
+        QCOMPARE(journal.states(), (QStringList {"pending", "attention"}));
+        QCOMPARE(journal.read().first().codes(), QStringList {"Q9"});
+        QVERIFY(journal.logText().contains(QStringLiteral("作废待撤销记录\n内容：同券已核销成功：记录Q1")));
     }
 
-    void numbersKeepEveryDigit_data()
+    void ownerThatEnded_data()
     {
-        QTest::addColumn<QByteArray>("json");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("19-digit integer") << QByteArray("6212345678901234567") << "6212345678901234567";
-        QTest::newRow("negative, past 2^53") << QByteArray("-9007199254740993") << "-9007199254740993";
-        QTest::newRow("integer with exponent") << QByteArray("1e3") << "1000";
-        QTest::newRow("amount") << QByteArray("12.50") << "12.5";
-        QTest::newRow("beyond 64 bits") << QByteArray("99999999999999999999") << "1e+20";
+        QTest::addColumn<Owner>("owner");
+        QTest::addColumn<bool>("sent");
+        QTest::newRow("still running") << Owner::Running << false;
+        QTest::newRow("its id now another process's") << Owner::ReusedId << true;
+        QTest::newRow("before the last boot") << Owner::EndedBoot << true;
     }
-    void numbersKeepEveryDigit()
+    void ownerThatEnded()
     {
-        QFETCH(QByteArray, json);
-        QFETCH(QString, expected);
-        const QString reply = "{\"code\":\"0\",\"meta\":{\"data\":{\"cardNo\":" + QString::fromLatin1(json) + "}}}";
-        QCOMPARE(Gateway::parseVipInfoReply(reply).cardNo, expected);
+        QFETCH(Owner, owner);
+        QFETCH(bool, sent);
+        const QString running = ProcessOwner::ofProcess(getppid());
+        QVERIFY(ProcessOwner::isRunning(running));
+        const QStringList parts = running.split(':');
+        Journal journal;
+        PendingReversal inFlight = entry("Q1", PendingReversal::State::InFlight);
+        inFlight.owner = owner == Owner::Running ? running
+            : owner == Owner::ReusedId           ? parts.at(0) + ":1:" + parts.at(2)
+                                                 : parts.at(0) + ':' + parts.at(1) + ":another-boot";
+        journal.write({inFlight});
+        StandIn server {{Kind::Refused}};
+        Reversals(journal.path(), journal.log, server.send()).retryPending();
+        QCOMPARE(server.sent.size(), int(sent));
+        // Whether the consumption landed is unknown: one refusal is not final yet.
+        QCOMPARE(journal.states(), QStringList {sent ? "pending" : "inFlight"});
     }
 
-    void nineteenDigitsCrossTheTransport()
+    // Another process giving the same coupons back right now: a consumption could be undone by it.
+    void consumptionWaitsForACancellationUnderWay()
     {
-        // The member known by id only: the lookup's card number is what the coupon query sends.
-        SimProcess sim(QStringLiteral(SCRM_SIM_PATH));
-        QVERIFY2(sim.startScenario({{"verify", false},
-                                    {"/posPortal/vipInfo", QJsonObject{{"body", "{\"code\":\"0\",\"meta\":{\"data\":"
-                                                                                "{\"cardNo\":6212345678901234567}}}"}}},
-                                    {"/posPortal/offlineCertiList",
-                                     QJsonObject{{"body", "{\"code\":\"0\",\"meta\":{\"data\":{\"certiList\":[{\"certiInfoId\":"
-                                                          "9223372036854775807,\"certiInfoCode\":\"Q1\"}]}}}"}}}}),
-                 qPrintable(sim.errorString()));
-        AppFolder app;
-        app.writeGen6(sim.baseUrl(), 5);
-        VipCouponCPU cpu;
-        cpu.m_VipCouponWidget.m_TranMain.vip_id = "V0001";
-        QList<VipCouponDetail> coupons;
-        QList<CouponPayDetail> pays;
-        QList<GoodDetail> goods;
+        Journal journal;
+        PendingReversal sending = entry("Q1");
+        sending.owner = ProcessOwner::ofProcess(getppid());
+        journal.write({sending});
         QString error;
-        QVERIFY2(cpu.QueryCoupons(0, coupons, pays, goods, error), qPrintable(error));
-        QCOMPARE(coupons.size(), 1);
-        QCOMPARE(coupons.first().certiInfoId, QStringLiteral("9223372036854775807"));
-        QVERIFY(sim.requests().at(1).value("query").toString().endsWith("&vipCode=6212345678901234567"));
+        QVERIFY(
+            !Reversals(journal.path(), journal.log, StandIn().send()).beginConsumption({{"code", R"(["Q1"])"}}, error));
+        QCOMPARE(error, QStringLiteral("这些券正在由其他收银程序撤销，请稍后再试"));
+        QCOMPARE(journal.read().size(), 1);
+    }
+
+    void journalOfAnEarlierVersionIsRead()
+    {
+        QList<PendingReversal> entries;
+        QVERIFY(Gateway::parseJournal("[{\"createdAt\":\"t\",\"attempts\":2,\"params\":{\"code\":\"[\\\"Q1\\\"]\"}}]",
+                                      entries));
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries.first().state, PendingReversal::State::Pending);
+        QVERIFY(!entries.first().id.isEmpty());
+        QVERIFY(!Gateway::parseJournal(R"([{"params":{},"params":{}}])", entries));
+    }
+
+    // Three processes at once, two journalling entries and one retrying them: nothing is lost or doubled.
+    void processesSharingTheJournal()
+    {
+        Journal journal;
+        const int count = 40;
+        QList<QProcess *> children;
+        for (const char *role : {"writer-a", "writer-b", "retrier"}) {
+            auto *child = new QProcess(this);
+            child->start(QCoreApplication::applicationFilePath(),
+                         {"--journal", QString::fromLatin1(role), journal.dir.path(), QString::number(count)});
+            children << child;
+        }
+        for (QProcess *child : children) {
+            QVERIFY(child->waitForFinished(120000));
+            QCOMPARE(child->exitCode(), 0);
+        }
+        QSet<QString> codes;
+        for (const PendingReversal &e : journal.read()) {
+            QCOMPARE(e.state, PendingReversal::State::Pending);
+            codes += e.codes().value(0);
+        }
+        QCOMPARE(codes.size(), 2 * count);
+        QCOMPARE(journal.read().size(), 2 * count);
     }
 };
 
-QTEST_MAIN(tst_Reversal)
+// A child of processesSharingTheJournal: journals count entries, or retries for a while, each
+// cancellation taking a moment at the "server" that never answers.
+int journalChild(const QString &role, const QString &folder, int count)
+{
+    LogWriter log(folder);
+    const Reversals::Send unanswered = [](const Gateway::ParamSet &) {
+        QThread::msleep(5);
+        return ReversalAnswer {Kind::Dropped, QStringLiteral("closed"), false, {}};
+    };
+    const int rounds = role == QLatin1String("retrier") ? count / 4 : count;
+    for (int i = 0; i < rounds; ++i) {
+        Reversals reversals(Reversals::journalPath(folder), log, unanswered);
+        QString error;
+        if (role == QLatin1String("retrier")) {
+            reversals.retryPending();
+            continue;
+        }
+        if (!reversals.beginConsumption({{"code", QStringLiteral("[\"%1-%2\"]").arg(role).arg(i)}}, error))
+            return 1;
+        reversals.consumptionUncertain(QStringLiteral("请求超时"), false);
+    }
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 5 && QByteArray(argv[1]) == "--journal")
+        return journalChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                            QByteArray(argv[4]).toInt());
+    tst_Reversal test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_reversal.moc"

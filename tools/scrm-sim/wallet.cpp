@@ -161,6 +161,8 @@ bool Wallet::load(const QJsonObject &document, QString *error)
             coupon.consumed = state == QLatin1String("consumed");
             const QJsonValue consumedAmount = coupon.fields.value(QStringLiteral("consumeAmount"));
             coupon.consumedCents = consumedAmount.isUndefined() ? coupon.amountCents : toCents(consumedAmount);
+            coupon.consumedBill = text(coupon.fields.value(QStringLiteral("consumedBizBillNo")));
+            coupon.consumedSale = text(coupon.fields.value(QStringLiteral("consumedSaleNo")));
             member.coupons.append(coupon);
         }
         members.append(member);
@@ -178,10 +180,13 @@ QJsonObject Wallet::toJson() const
         for (const WalletCoupon &coupon : member.coupons) {
             QJsonObject fields = coupon.fields;
             fields.insert(QStringLiteral("state"), coupon.consumed ? QStringLiteral("consumed") : QStringLiteral("available"));
-            if (coupon.consumed)
+            for (const char *name : {"consumeAmount", "consumedBizBillNo", "consumedSaleNo"})
+                fields.remove(QLatin1String(name));
+            if (coupon.consumed) {
                 fields.insert(QStringLiteral("consumeAmount"), formatCents(coupon.consumedCents));
-            else
-                fields.remove(QStringLiteral("consumeAmount"));
+                fields.insert(QStringLiteral("consumedBizBillNo"), coupon.consumedBill);
+                fields.insert(QStringLiteral("consumedSaleNo"), coupon.consumedSale);
+            }
             coupons.append(fields);
         }
         QJsonObject object;
@@ -351,7 +356,8 @@ QJsonObject Wallet::couponList(const QJsonObject &body, bool withSelection) cons
         for (const QString &name : couponMembers)
             object.insert(name, QString());
         for (auto it = coupon.fields.begin(); it != coupon.fields.end(); ++it) {
-            if (it.key() != QLatin1String("state") && it.key() != QLatin1String("consumeAmount"))
+            if (it.key() != QLatin1String("state") && it.key() != QLatin1String("consumeAmount")
+                && !it.key().startsWith(QLatin1String("consumed")))
                 object.insert(it.key(), text(it.value()));
         }
         if (text(object.value(QStringLiteral("certiMeType"))).isEmpty())
@@ -434,6 +440,8 @@ QJsonObject Wallet::batchConsume(const FormFields &fields)
         WalletCoupon &coupon = m_members[take.member].coupons[take.coupon];
         coupon.consumed = true;
         coupon.consumedCents = take.cents;
+        coupon.consumedBill = fields.value(QStringLiteral("bizBillNo"));
+        coupon.consumedSale = fields.value(QStringLiteral("saleNo"));
         QJsonObject entry;
         entry.insert(QStringLiteral("certiInfoCode"), coupon.code);
         entry.insert(QStringLiteral("consumeAmount"), formatCents(take.cents));
@@ -467,8 +475,15 @@ QJsonObject Wallet::cancel(const FormFields &fields)
         int c = -1;
         if (!findCoupon(memberIndex, code, &m, &c))
             return refusal(QStringLiteral("券%1不存在").arg(code));
-        if (!m_members.at(m).coupons.at(c).consumed || seen.contains(code))
+        const WalletCoupon &coupon = m_members.at(m).coupons.at(c);
+        if (!coupon.consumed || seen.contains(code))
             return refusal(QStringLiteral("券%1未核销，不能撤销").arg(code));
+        // A wallet written before bills were kept names none: any bill may cancel those.
+        if (!coupon.consumedBill.isEmpty()
+            && (coupon.consumedBill != fields.value(QStringLiteral("origBizBillNo"))
+                || coupon.consumedSale != fields.value(QStringLiteral("origSaleNo"))))
+            return refusal(QStringLiteral("券%1不是单据%2核销的，不能撤销")
+                               .arg(code, fields.value(QStringLiteral("origBizBillNo"))));
         seen.insert(code);
         gives.append(qMakePair(m, c));
     }
@@ -482,6 +497,8 @@ QJsonObject Wallet::cancel(const FormFields &fields)
         entry.insert(QStringLiteral("consumeAmount"), formatCents(coupon.consumedCents));
         data.append(entry);
         coupon.consumedCents = coupon.amountCents;
+        coupon.consumedBill.clear();
+        coupon.consumedSale.clear();
     }
     return success(data, QStringLiteral("撤销成功"));
 }

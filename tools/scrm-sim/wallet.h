@@ -29,6 +29,8 @@ struct WalletCoupon {
     QString apportionType;
     bool consumed = false;
     qint64 consumedCents = 0;     // what the consumption took, given back on cancellation
+    QString consumedBill;         // the bizBillNo and saleNo that consumed it: only a
+    QString consumedSale;         // cancellation naming both gives it back
 };
 
 struct WalletMember {
