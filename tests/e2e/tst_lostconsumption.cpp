@@ -174,6 +174,20 @@ private slots:
         QCOMPARE(till.coupon(), QStringLiteral("consumed"));
     }
 
+    // The server consumed the coupons but the documents exceed what the host agreed to take.
+    void successTheHostCannotTakeIsReversed()
+    {
+        Till till;
+        QVERIFY(till.start({}));
+        till.folder.writeIni("TwCouponPay5.ini", {{"Config/OutputBufferSize", 200}});
+        const TillFolder::HostRun sale = till.folder.runHost(TestSupport::sampleDocuments("sale"), till.saleArgs());
+        QCOMPARE(QString::fromUtf8(sale.params.value(5)), QStringLiteral("111111"));
+        QCOMPARE(QString::fromUtf8(sale.params.value(6)), QStringLiteral("传出参数超过约定的缓冲区大小（200字节），无法传出交易结果。"
+                                                                         "用券支付未完成，本次核销已撤销，券已退回会员"));
+        QCOMPARE(till.reversals(), 1);
+        QCOMPARE(till.coupon(), QStringLiteral("available"));
+    }
+
     // The server turns one cancellation away for good: it is kept for support and the one
     // behind it goes through.
     void refusedEntryDoesNotHoldTheOthers()
