@@ -5,6 +5,7 @@
 #include "gateway/replies.h"
 #include "gateway/requests.h"
 #include "gateway/signing.h"
+#include "support/jsonguard.h"
 
 namespace {
 
@@ -42,12 +43,46 @@ GoodDetail couponGood(int line)
 
 QJsonObject replyGood(int line)
 {
-    return {{"index", QString::number(line)}, {"outPluId", QStringLiteral("P%1").arg(line)},
-            {"pluId", QStringLiteral("S%1").arg(line)}, {"pluCode", "6900001"}, {"pluName", "商品"},
-            {"transCount", "1"}, {"shouldTotal", "12.30"}, {"actualAmount", "12.30"},
-            {"shopClsId", "K1"}, {"shopClsCode", "01"}, {"brandId", "B1"}, {"brandCode", "BR1"},
-            {"apportionAmountAllType", "0.50"}, {"apportionAmount", line % 2 ? "0.50" : "0"},
-            {"thresholdAmount", "100"}, {"unPayAmount", "11.80"}};
+    return {{"index", QString::number(line)},
+            {"outPluId", QStringLiteral("P%1").arg(line)},
+            {"pluId", QStringLiteral("S%1").arg(line)},
+            {"pluCode", "6900001"},
+            {"pluName", "商品"},
+            {"transCount", "1"},
+            {"shouldTotal", "12.30"},
+            {"actualAmount", "12.30"},
+            {"shopClsId", "K1"},
+            {"shopClsCode", "01"},
+            {"brandId", "B1"},
+            {"brandCode", "BR1"},
+            {"apportionAmountAllType", "0.50"},
+            {"apportionAmount", line % 2 ? "0.50" : "0"},
+            {"thresholdAmount", "100"},
+            {"unPayAmount", "11.80"}};
+}
+
+// A coupon list reply of the given size, every coupon with ten goods lines.
+QString couponListReplyText(int coupons)
+{
+    QJsonArray certiList;
+    for (int c = 0; c < coupons; ++c) {
+        QJsonArray goods;
+        for (int g = 0; g < 10; ++g)
+            goods.append(replyGood(g));
+        certiList.append(QJsonObject {{"certiInfoId", QString::number(c)},
+                                      {"certiInfoCode", QStringLiteral("C%1").arg(c)},
+                                      {"certiInfoName", "满100减10"},
+                                      {"certiMe", "10.00"},
+                                      {"realCertiMe", "10.00"},
+                                      {"availableFlag", c % 5 ? "1" : "0"},
+                                      {"enddate", "2026-12-31"},
+                                      {"goodsList", goods}});
+    }
+    QJsonArray goods;
+    for (int g = 0; g < 10; ++g)
+        goods.append(replyGood(g));
+    return Gateway::jsonToString(QJsonObject {
+        {"code", "0"}, {"meta", QJsonObject {{"data", QJsonObject {{"certiList", certiList}, {"goodsList", goods}}}}}});
 }
 
 }
@@ -62,6 +97,8 @@ private slots:
     void batchConsumeRequest();
     void couponListReply_data();
     void couponListReply();
+    void repeatedKeyCheck_data();
+    void repeatedKeyCheck();
 };
 
 void bench_Gateway::couponQueryRequest_data()
@@ -147,28 +184,30 @@ void bench_Gateway::couponListReply_data()
 void bench_Gateway::couponListReply()
 {
     QFETCH(int, coupons);
-    QJsonArray certiList;
-    for (int c = 0; c < coupons; ++c) {
-        QJsonArray goods;
-        for (int g = 0; g < 10; ++g)
-            goods.append(replyGood(g));
-        certiList.append(QJsonObject{{"certiInfoId", QString::number(c)}, {"certiInfoCode", QStringLiteral("C%1").arg(c)},
-                                     {"certiInfoName", "满100减10"}, {"certiMe", "10.00"}, {"realCertiMe", "10.00"},
-                                     {"availableFlag", c % 5 ? "1" : "0"}, {"enddate", "2026-12-31"},
-                                     {"goodsList", goods}});
-    }
-    QJsonArray goods;
-    for (int g = 0; g < 10; ++g)
-        goods.append(replyGood(g));
-    const QString reply = Gateway::jsonToString(QJsonObject{
-        {"code", "0"}, {"meta", QJsonObject{{"data", QJsonObject{{"certiList", certiList}, {"goodsList", goods}}}}}});
-
+    const QString reply = couponListReplyText(coupons);
     Gateway::CouponListReply parsed;
     QBENCHMARK {
         parsed = Gateway::parseCouponListReply(Gateway::CouponListMode::Selection, reply, QStringLiteral("0"));
     }
     QVERIFY2(parsed.ok, qPrintable(parsed.message));
     QCOMPARE(parsed.coupons.size(), coupons);
+}
+
+// What the look for repeated keys adds to every reply before the JSON reader sees it.
+void bench_Gateway::repeatedKeyCheck_data()
+{
+    couponListReply_data();
+}
+
+void bench_Gateway::repeatedKeyCheck()
+{
+    QFETCH(int, coupons);
+    const QByteArray reply = couponListReplyText(coupons).toUtf8();
+    bool repeated = true;
+    QBENCHMARK {
+        repeated = JsonGuard::repeatsKey(reply);
+    }
+    QVERIFY(!repeated);
 }
 
 QTEST_GUILESS_MAIN(bench_Gateway)

@@ -9,11 +9,35 @@ namespace JsonGuard {
 
 namespace {
 
+// Most objects name a handful of keys: those are compared one by one, without a hash; an object
+// with many keys moves them into a set, so that no text costs quadratic time.
+constexpr int kListedKeys = 16;
+
 struct Frame
 {
     bool object = false;
     bool expectKey = false;
-    QSet<QString> keys;
+    std::vector<QByteArray> listed;
+    QSet<QByteArray> hashed;
+
+    // False when the object names key already.
+    bool add(const QByteArray &key)
+    {
+        if (hashed.isEmpty() && int(listed.size()) < kListedKeys) {
+            for (const QByteArray &known : listed)
+                if (known == key)
+                    return false;
+            listed.push_back(key);
+            return true;
+        }
+        if (hashed.isEmpty())
+            for (const QByteArray &known : listed)
+                hashed.insert(known);
+        if (hashed.contains(key))
+            return false;
+        hashed.insert(key);
+        return true;
+    }
 };
 
 int hexValue(char c)
@@ -27,45 +51,54 @@ int hexValue(char c)
     return -1;
 }
 
-// Reads the string that opens at text[pos] (a quote); pos ends past the closing quote. Escapes
-// are decoded only when the string is a key (decode), which is all the check needs.
-bool readString(const QByteArray &text, int &pos, bool decode, QString &out)
+// Reads the string that opens at text[pos] (a quote); pos ends past the closing quote. With
+// decode, key gets the string as the reader would compare it: its own bytes when it has no
+// escape (no copy), else the UTF-8 of its decoded text.
+bool readString(const QByteArray &text, int &pos, bool decode, QByteArray &key)
 {
     const int size = text.size();
-    int runStart = ++pos;
-    out.clear();
+    const int start = ++pos;
+    bool escaped = false;
     while (pos < size) {
         const char c = text.at(pos);
-        if (c == '"') {
-            if (decode)
-                out += QString::fromUtf8(text.constData() + runStart, pos - runStart);
+        if (c == '"')
+            break;
+        if (c == '\\') {
+            escaped = true;
             ++pos;
-            return true;
         }
-        if (c != '\\') {
-            ++pos;
+        ++pos;
+    }
+    if (pos >= size)
+        return false;
+    const int end = pos++;
+    if (!decode)
+        return true;
+    if (!escaped) {
+        key = QByteArray::fromRawData(text.constData() + start, end - start);
+        return true;
+    }
+    QString out;
+    int runStart = start;
+    for (int i = start; i < end; ++i) {
+        if (text.at(i) != '\\')
             continue;
-        }
-        if (decode)
-            out += QString::fromUtf8(text.constData() + runStart, pos - runStart);
-        if (++pos >= size)
-            return false;
-        const char escaped = text.at(pos++);
-        if (escaped == 'u') {
-            if (pos + 4 > size)
+        out += QString::fromUtf8(text.constData() + runStart, i - runStart);
+        const char e = text.at(++i);
+        if (e == 'u') {
+            if (i + 4 >= end)
                 return false;
             int unit = 0;
-            for (int i = 0; i < 4; ++i) {
-                const int digit = hexValue(text.at(pos + i));
+            for (int k = 1; k <= 4; ++k) {
+                const int digit = hexValue(text.at(i + k));
                 if (digit < 0)
                     return false;
                 unit = unit * 16 + digit;
             }
-            pos += 4;
-            if (decode)
-                out += QChar(static_cast<ushort>(unit));
-        } else if (decode) {
-            switch (escaped) {
+            i += 4;
+            out += QChar(static_cast<ushort>(unit));
+        } else {
+            switch (e) {
             case 'b':
                 out += QLatin1Char('\b');
                 break;
@@ -82,13 +115,15 @@ bool readString(const QByteArray &text, int &pos, bool decode, QString &out)
                 out += QLatin1Char('\t');
                 break;
             default:
-                out += QLatin1Char(escaped);
+                out += QLatin1Char(e);
                 break;
             }
         }
-        runStart = pos;
+        runStart = i + 1;
     }
-    return false;
+    out += QString::fromUtf8(text.constData() + runStart, end - runStart);
+    key = out.toUtf8();
+    return true;
 }
 
 }
@@ -98,7 +133,7 @@ bool repeatsKey(const QByteArray &utf8)
     // Deeper than the reader accepts is refused by the reader.
     constexpr size_t kMaxDepth = 4096;
     std::vector<Frame> stack;
-    QString key;
+    QByteArray key;
     int pos = 0;
     const int size = utf8.size();
     while (pos < size) {
@@ -108,7 +143,8 @@ bool repeatsKey(const QByteArray &utf8)
         case '[':
             if (stack.size() >= kMaxDepth)
                 return false;
-            stack.push_back(Frame {c == '{', c == '{', {}});
+            stack.emplace_back();
+            stack.back().object = stack.back().expectKey = c == '{';
             ++pos;
             break;
         case '}':
@@ -130,9 +166,8 @@ bool repeatsKey(const QByteArray &utf8)
             if (isKey) {
                 Frame &frame = stack.back();
                 frame.expectKey = false;
-                if (frame.keys.contains(key))
+                if (!frame.add(key))
                     return true;
-                frame.keys.insert(key);
             }
             break;
         }
