@@ -166,11 +166,27 @@ void runCall(LogWriter &log, const HostParameters &params, int bufferSize, bool 
         }
     }
 
-    bool handedOver = false;
+    // A success written into the host's buffers stays there whatever happens next (see
+    // cardTrans), so an exception in the closing steps must not leave the payment open to
+    // a reversal either.
+    struct Settle
+    {
+        VipCouponCPU &cpu;
+        bool pending = false;
+        ~Settle()
+        {
+            try {
+                QString error;
+                if (pending)
+                    cpu.m_Reversals.consumptionHandedOver(error);
+            } catch (...) {
+            }
+        }
+    } settle{cpu};
     if (!dialog.m_bPayOk) {
         fail(dialog.m_sErrMsg);
     } else if (writeSuccess(log, params, dialog, bufferSize)) {
-        resultWritten = handedOver = true;
+        resultWritten = settle.pending = true;
     } else if (cpu.m_Reversals.hasConsumptionInFlight()) {
         // The host cannot take the payment: the coupons go back to the member.
         QString message = QStringLiteral("传出参数超过约定的缓冲区大小（%1字节），无法传出交易结果").arg(bufferSize);
@@ -190,9 +206,12 @@ void runCall(LogWriter &log, const HostParameters &params, int bufferSize, bool 
 
     // Last of all: until this is recorded, a till that dies has its coupons given back at its
     // next call.
-    QString withdrawn;
-    if (handedOver && !cpu.ConfirmConsumptionHandedOver(withdrawn))
-        withdrawSuccess(log, params, withdrawn, bufferSize);
+    if (settle.pending) {
+        settle.pending = false;
+        QString withdrawn;
+        if (!cpu.ConfirmConsumptionHandedOver(withdrawn))
+            withdrawSuccess(log, params, withdrawn, bufferSize);
+    }
 }
 
 } // namespace
