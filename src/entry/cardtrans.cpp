@@ -31,7 +31,8 @@ bool s_callRunning = false;
 int agreedBufferSize()
 {
     bool ok = false;
-    const int size = AppSettings::readIni(AppSettings::kPluginIni, QStringLiteral("Config/OutputBufferSize")).toInt(&ok);
+    const int size =
+        AppSettings::readIni(AppSettings::kPluginIni, QStringLiteral("Config/OutputBufferSize")).toInt(&ok);
     return ok && size >= 64 ? size : 0;
 }
 
@@ -179,10 +180,9 @@ void runCall(LogWriter &log, const HostParameters &params, int bufferSize, bool 
                 QString error;
                 if (pending)
                     cpu.m_Reversals.consumptionHandedOver(error);
-            } catch (...) {
-            }
+            } catch (...) { }
         }
-    } settle{cpu};
+    } settle {cpu};
     if (!dialog.m_bPayOk) {
         fail(dialog.m_sErrMsg);
     } else if (writeSuccess(log, params, dialog, bufferSize)) {
@@ -193,7 +193,8 @@ void runCall(LogWriter &log, const HostParameters &params, int bufferSize, bool 
         cpu.ReverseConsumption(message);
         fail(message);
     } else {
-        fail(QStringLiteral("交易已在服务器完成，但传出参数超过约定的缓冲区大小（%1字节），请联系管理员处理").arg(bufferSize));
+        fail(QStringLiteral("交易已在服务器完成，但传出参数超过约定的缓冲区大小（%1字节），请联系管理员处理")
+                 .arg(bufferSize));
     }
 
     cpu.m_WaitWidget.SetWaitText(QObject::tr("请稍等，关闭动态库中"));
@@ -224,8 +225,10 @@ int cardTrans(LogWriter &libraryLog, const HostParameters &params)
     if (!application) {
         const QString reason = QMfcApp::unavailableReason();
         libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"),
-                            QStringLiteral("无法创建界面环境：") + (reason.isEmpty() ? QStringLiteral("no Qt application") : reason));
-        writeFailure(libraryLog, params, QStringLiteral("动态库无法显示界面（没有可用的显示设备），请联系管理员处理"), bufferSize);
+                            QStringLiteral("无法创建界面环境：")
+                                + (reason.isEmpty() ? QStringLiteral("no Qt application") : reason));
+        writeFailure(libraryLog, params, QStringLiteral("动态库无法显示界面（没有可用的显示设备），请联系管理员处理"),
+                     bufferSize);
         return 1;
     }
     // A Qt console host's application object cannot carry windows: Qt would end the process at
@@ -235,12 +238,13 @@ int cardTrans(LogWriter &libraryLog, const HostParameters &params)
                             QStringLiteral("无法创建界面环境：宿主程序的Qt应用对象是")
                                 + QString::fromLatin1(application->metaObject()->className())
                                 + QStringLiteral("，不是QApplication，不能显示窗口"));
-        writeFailure(libraryLog, params, QStringLiteral("动态库无法显示界面（宿主程序的Qt环境不支持窗口），请联系管理员处理"),
-                     bufferSize);
+        writeFailure(libraryLog, params,
+                     QStringLiteral("动态库无法显示界面（宿主程序的Qt环境不支持窗口），请联系管理员处理"), bufferSize);
         return 1;
     }
     if (s_callRunning) {
-        libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"), QStringLiteral("上一笔调用尚未结束，拒绝重入"));
+        libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"),
+                            QStringLiteral("上一笔调用尚未结束，拒绝重入"));
         writeFailure(libraryLog, params, QStringLiteral("上一笔交易仍在处理中，请稍后再试"), bufferSize);
         return 1;
     }
