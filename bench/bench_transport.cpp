@@ -14,8 +14,8 @@
 #include <QThread>
 
 #include "entry/vipcouponcpu.h"
-#include "support/appfolder.h"
-#include "support/simprocess.h"
+#include "helpers/tillfolder.h"
+#include "helpers/simprocess.h"
 
 class bench_Transport : public QObject
 {

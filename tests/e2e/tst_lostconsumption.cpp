@@ -6,8 +6,8 @@
 #include <QJsonDocument>
 #include <QTest>
 
-#include "support/simprocess.h"
-#include "support/tillfolder.h"
+#include "helpers/simprocess.h"
+#include "helpers/tillfolder.h"
 
 class tst_LostConsumption : public QObject
 {
