@@ -19,11 +19,11 @@ class tst_PosHost : public QObject
 private slots:
     void callsFailCleanly_data()
     {
-        // garbage: a file of the GEN6 till written over with binary bytes; message: "…" first: how it ends
+        // garbage: a file of the GEN6 till written over with binary bytes
         QTest::addColumn<QString>("header");
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("garbage");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("message"); // how it ends: the driver's text may come first
         QTest::newRow("type 0, second entry name") << "header-type0.xml"
                                                    << "QTwCardTrans"
                                                    << ""
@@ -36,7 +36,7 @@ private slots:
         QTest::newRow("binary plugin ini") << "header-lowercase-sale.xml"
                                            << "TwCardTrans"
                                            << "TwCouponPay5.ini"
-                                           << "…数据库打开失败！";
+                                           << "数据库打开失败！";
         // A lower-case "sale" is no type: the garbage database is never read.
         QTest::newRow("lower-case sale, database file is not a database") << "header-lowercase-sale.xml"
                                                                           << "TwCardTrans"
@@ -64,8 +64,7 @@ private slots:
         QCOMPARE(run.params.keys(), (QList<int> {5, 6}));
         QCOMPARE(run.params.value(5), QByteArray("111111"));
         const QString shown = QString::fromUtf8(run.params.value(6));
-        QVERIFY2(message.startsWith(QChar(u'…')) ? shown.endsWith(message.mid(1)) : shown == message,
-                 qPrintable(shown));
+        QVERIFY2(shown.endsWith(message), qPrintable(shown));
     }
 
     void returnsReachTheServer_data()

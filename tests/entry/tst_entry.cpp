@@ -51,12 +51,6 @@ private slots:
         QTest::addColumn<QString>("shown"); // the message box
         QTest::addColumn<QString>("orgCode");
         const QString wrongType = "系统类型配置错误";
-        QTest::newRow("GEN6 reads config.ini") << "GEN6"
-                                               << "SQLITE"
-                                               << "pos.db"
-                                               << ""
-                                               << ""
-                                               << "A01";
         QTest::newRow("GEN5 anywhere, no config.ini") << "POS-GEN5-2"
                                                       << ""
                                                       << ""
@@ -205,9 +199,6 @@ private slots:
         QTest::addColumn<QString>("buyerNo");
         QTest::addColumn<QString>("document");
         const QString zf = xml + "<Op><Zf><zfR>";
-        QTest::newRow("coupon line keeps its code")
-            << Pays {pay("10.00", "CP0001")} << "A;B" << 12.5 << "S1"
-            << zf + "<TradeNo>CP0001</TradeNo><BuyerNo>S1</BuyerNo><Total>10.00</Total></zfR></Zf></Op>";
         QTest::newRow("discount line: codes and total in cents")
             << Pays {pay("0.00", "YHQ")} << "A&B" << 3.005001 << "S<1>"
             << zf

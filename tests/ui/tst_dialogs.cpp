@@ -343,10 +343,6 @@ private slots:
                                         << "1"
                                         << "Return"
                                         << "" << 1 << QStringList {kMessage, "确定(Enter)"};
-        QTest::newRow("message escape") << "message"
-                                        << ""
-                                        << "Esc"
-                                        << "" << kLeftOpen << QStringList {kMessage, "确定"};
         QTest::newRow("message tap") << "message"
                                      << ""
                                      << ""
@@ -651,9 +647,6 @@ private slots:
                                            << "该按键未配置" << true;
         QTest::newRow("gen6 not defined") << "GEN6"
                                           << "A01" << int(Qt::Key_F2) << "" << notFound.arg("tPosKeyDef", "25") << true;
-        QTest::newRow("gen5 F12") << "GEN5"
-                                  << "" << int(Qt::Key_F12) << "100"
-                                  << "" << false;
         QTest::newRow("gen5 slash looks up 0")
             << "GEN5"
             << "" << int(Qt::Key_Slash) << "" << notFound.arg("tJkPosKeyDef", "0") << false;
