@@ -12,11 +12,11 @@
 #include <QTableView>
 #include <QTest>
 
-#include "helpers/tillfolder.h"
-#include "support/logwriter.h"
 #include "helpers/seed.h"
 #include "helpers/simprocess.h"
 #include "helpers/testsupport.h"
+#include "helpers/tillfolder.h"
+#include "support/logwriter.h"
 #include "ui/questionmessage.h"
 #include "ui/vipcouponwidget.h"
 

@@ -5,8 +5,8 @@
 #include <QTest>
 
 #include "entry/vipcouponcpu.h"
-#include "helpers/tillfolder.h"
 #include "helpers/simprocess.h"
+#include "helpers/tillfolder.h"
 
 namespace {
 enum class Api { MemberLookup, CouponList, BatchConsume, Cancellation };

@@ -12,8 +12,8 @@
 #include "entry/vipcouponcpu.h"
 #include "gateway/replies.h"
 #include "gateway/requests.h"
-#include "helpers/tillfolder.h"
 #include "helpers/simprocess.h"
+#include "helpers/tillfolder.h"
 
 using Gateway::ServerSide;
 Q_DECLARE_METATYPE(ServerSide)

@@ -11,9 +11,9 @@
 
 #include "entry/vipcouponcpu.h"
 #include "gateway/transport.h"
-#include "helpers/tillfolder.h"
 #include "helpers/simprocess.h"
 #include "helpers/testsupport.h"
+#include "helpers/tillfolder.h"
 
 using TestSupport::logEntry;
 

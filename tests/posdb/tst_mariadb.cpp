@@ -6,8 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "posdb/posdb.h"
 #include "helpers/tillfolder.h"
+#include "posdb/posdb.h"
 
 class tst_MariaDb : public QObject
 {

@@ -7,8 +7,8 @@
 #include <QSqlQuery>
 #include <QTest>
 
-#include "posdb/posdb.h"
 #include "helpers/tillfolder.h"
+#include "posdb/posdb.h"
 
 class tst_PosDB : public QObject
 {

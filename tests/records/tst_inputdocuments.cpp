@@ -1,8 +1,8 @@
 // The host's four input documents read into the call's records.
 #include <QtTest>
 
-#include "records/inputdocuments.h"
 #include "helpers/testsupport.h"
+#include "records/inputdocuments.h"
 
 using Records::InputRecords;
 

@@ -6,8 +6,8 @@
 #include <QTest>
 
 #include "entry/vipcouponcpu.h"
-#include "helpers/tillfolder.h"
 #include "helpers/simprocess.h"
+#include "helpers/tillfolder.h"
 
 class tst_Tls : public QObject
 {
