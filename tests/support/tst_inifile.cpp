@@ -18,8 +18,6 @@ void tst_IniFile::valueAsTheHostReadsIt_data()
     QTest::addColumn<QString>("expected"); // null: missing
     const QByteArray gbk = QTextCodec::codecForName("GBK")->fromUnicode(QStringLiteral("[DataBase]\nDBName=门店库\n"));
 
-    QTest::newRow("plain") << QByteArray("[Config]\nSysType=GEN6\n") << "Config/SysType"
-                           << "GEN6";
     QTest::newRow("names ignore case and spaces") << QByteArray("[ config ]\n  systype = GEN6  \n") << "Config/SysType"
                                                   << "GEN6";
     QTest::newRow("value keeps its case") << QByteArray("[Config]\nSysType=gen6\n") << "Config/SysType"
