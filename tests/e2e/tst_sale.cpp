@@ -156,8 +156,8 @@ private slots:
 
     void secondCallIsRefusedWhileOneRuns_data()
     {
-        // loop: where the host calls again, as inLoop() reads it; result: the running call's return and parameters 5 to
-        // 7
+        // loop: where the host calls again, as inLoop() reads it; result: the running call's return and parameters
+        // 5 to 7
         QTest::addColumn<QString>("documents");
         QTest::addColumn<QStringList>("loop");
         QTest::addColumn<QStringList>("result");
