@@ -14,8 +14,8 @@
 #include <QThread>
 
 #include "entry/vipcouponcpu.h"
-#include "support/appfolder.h"
-#include "support/simprocess.h"
+#include "helpers/simprocess.h"
+#include "helpers/tillfolder.h"
 
 class bench_Transport : public QObject
 {
@@ -55,7 +55,7 @@ QByteArray postAndWait(QNetworkAccessManager &manager, const QUrl &url, const QB
 class EmptyThread : public QThread
 {
 protected:
-    void run() override {}
+    void run() override { }
 };
 
 enum class Api { MemberLookup, CouponList, CouponSelection, BatchConsume, Cancellation };
@@ -64,11 +64,12 @@ const char *const kApiNames[] = {"lookup", "list0", "list1", "consume", "cancel"
 // The simulator's reply to every server operation, per fault; none: nothing listens.
 QList<QPair<QString, QJsonObject>> faults()
 {
-    const QJsonObject cardNo{{"code", "0"}, {"meta", QJsonObject{{"data", QJsonObject{{"cardNo", "13800000001"}}}}}};
+    const QJsonObject cardNo {{"code", "0"}, {"meta", QJsonObject {{"data", QJsonObject {{"cardNo", "13800000001"}}}}}};
     return {{"refused", {}},
             {"no-answer", {{"delayMs", 60000}}},
             {"drop", {{"drop", true}}},
-            {"cut", {{"body", "{\"code\":\"0\",\"meta\":{\"data\":{\"cardNo\":\"13800000001\"}}}"}, {"dropAfterBytes", 10}}},
+            {"cut",
+             {{"body", "{\"code\":\"0\",\"meta\":{\"data\":{\"cardNo\":\"13800000001\"}}}"}, {"dropAfterBytes", 10}}},
             {"http400", {{"status", 400}, {"body", "bad request"}, {"contentType", "text/plain"}}},
             {"http404", {{"status", 404}, {"body", "not here"}, {"contentType", "text/plain"}}},
             {"http500", {{"status", 500}, {"body", "server broke"}, {"contentType", "text/plain"}}},
@@ -137,7 +138,7 @@ static SimProcess *s_sim = nullptr;
 void bench_Transport::initTestCase()
 {
     s_sim = new SimProcess(QStringLiteral(SCRM_SIM_PATH));
-    QVERIFY2(s_sim->startScenario({{"/t/ok", QJsonObject{{"bodyJson", QJsonObject{{"code", "0"}}}}}}),
+    QVERIFY2(s_sim->startScenario({{"/t/ok", QJsonObject {{"bodyJson", QJsonObject {{"code", "0"}}}}}}),
              qPrintable(s_sim->errorString()));
 }
 
@@ -262,10 +263,13 @@ void bench_Transport::faultTimes()
     QVERIFY(!message.isEmpty());
     // Ports and signatures differ per run: the table shows the message with the URL shortened.
     const int at = message.indexOf(QStringLiteral("http://127.0.0.1:"));
-    const QString shown = at < 0 ? message : message.left(at) + QStringLiteral("<url>")
-                                                 + message.mid(message.indexOf(QStringLiteral(" - server replied"), at));
+    const QString shown = at < 0 ? message
+                                 : message.left(at) + QStringLiteral("<url>")
+            + message.mid(message.indexOf(QStringLiteral(" - server replied"), at));
     const QString row = QString::fromLatin1(QTest::currentDataTag());
-    qInfo().noquote() << QStringLiteral("| %1 | %2 | %3 | %4 |").arg(row.section(QLatin1Char(' '), 0, 0), row.section(QLatin1Char(' '), 1), shown).arg(elapsed);
+    qInfo().noquote() << QStringLiteral("| %1 | %2 | %3 | %4 |")
+                             .arg(row.section(QLatin1Char(' '), 0, 0), row.section(QLatin1Char(' '), 1), shown)
+                             .arg(elapsed);
 }
 
 QTEST_MAIN(bench_Transport)

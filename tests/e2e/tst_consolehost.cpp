@@ -21,8 +21,8 @@ void tst_ConsoleHost::callIsRefusedAndLogged()
     QVERIFY(QDir::setCurrent(workDir.path()));
     void *library = dlopen(PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
     QVERIFY2(library, dlerror());
-    using CardTrans = int (*)(char *, char *, char *, char *, char *, char *, char *, char *, char *,
-                              char *, char *, char *);
+    using CardTrans =
+        int (*)(char *, char *, char *, char *, char *, char *, char *, char *, char *, char *, char *, char *);
     auto entry = reinterpret_cast<CardTrans>(dlsym(library, "TwCardTrans"));
     QVERIFY(entry);
 
@@ -31,16 +31,17 @@ void tst_ConsoleHost::callIsRefusedAndLogged()
     QByteArray out[7];
     for (QByteArray &buffer : out)
         buffer.fill('\0', 4096);
-    QCOMPARE(entry(header.data(), empty.data(), empty.data(), empty.data(), out[0].data(), out[1].data(),
-                   out[2].data(), out[3].data(), out[4].data(), out[5].data(), out[6].data(), empty.data()),
+    QCOMPARE(entry(header.data(), empty.data(), empty.data(), empty.data(), out[0].data(), out[1].data(), out[2].data(),
+                   out[3].data(), out[4].data(), out[5].data(), out[6].data(), empty.data()),
              1);
     QCOMPARE(out[0].constData(), "111111");
     QCOMPARE(QString::fromLocal8Bit(out[1].constData()),
-             QStringLiteral("动态库无法显示界面（宿主程序的Qt环境不支持窗口），请联系管理员处理"));
-    QFile log(QStringLiteral("LOG/PayLog") + QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".txt"));
+             "动态库无法显示界面（宿主程序的Qt环境不支持窗口），请联系管理员处理");
+    QFile log("LOG/PayLog" + QDate::currentDate().toString("yyyyMMdd") + ".txt");
     QVERIFY(log.open(QIODevice::ReadOnly));
     QVERIFY(QString::fromLocal8Bit(log.readAll())
-                .contains(QStringLiteral("内容：无法创建界面环境：宿主程序的Qt应用对象是QCoreApplication，不是QApplication，不能显示窗口")));
+                .contains(QStringLiteral(
+                    "内容：无法创建界面环境：宿主程序的Qt应用对象是QCoreApplication，不是QApplication，不能显示窗口")));
     QCOMPARE(QCoreApplication::instance()->metaObject()->className(), "QCoreApplication");
 }
 

@@ -7,8 +7,8 @@
 #include <QProcess>
 #include <QTest>
 
-#include "support/simprocess.h"
-#include "support/tillfolder.h"
+#include "helpers/simprocess.h"
+#include "helpers/tillfolder.h"
 
 namespace {
 

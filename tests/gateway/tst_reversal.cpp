@@ -2,6 +2,7 @@
 // of the reversal journal, what keeps it, and that processes sharing the journal lose nothing.
 #include <unistd.h>
 
+#include <QApplication>
 #include <QFile>
 #include <QNetworkReply>
 #include <QProcess>
@@ -11,9 +12,12 @@
 #include <QThread>
 
 #include "entry/reversals.h"
+#include "entry/vipcouponcpu.h"
 #include "gateway/replies.h"
 #include "gateway/requests.h"
 #include "gateway/transport.h"
+#include "helpers/simprocess.h"
+#include "helpers/tillfolder.h"
 #include "platform/processowner.h"
 #include "support/logwriter.h"
 
@@ -21,7 +25,6 @@ using Kind = ReversalAnswer::Kind;
 using Gateway::PendingReversal;
 Q_DECLARE_METATYPE(Gateway::ServerSide)
 Q_DECLARE_METATYPE(Gateway::Failure)
-Q_DECLARE_METATYPE(Gateway::EnvelopeState)
 Q_DECLARE_METATYPE(QList<Kind>)
 
 namespace {
@@ -133,23 +136,47 @@ private slots:
         QCOMPARE(Gateway::failureAfterError(qtError, httpStatus), failure);
     }
 
-    void readEnvelope_data()
+    // Card numbers and ids are integers past 2^53: the cancellation and the queries send them back.
+    void numbersKeepEveryDigit_data()
     {
-        QTest::addColumn<QString>("reply");
-        QTest::addColumn<Gateway::EnvelopeState>("state");
-        using S = Gateway::EnvelopeState;
-        QTest::newRow("plain") << R"({"code":"0","meta":{"data":[]}})" << S::Accepted;
-        QTest::newRow("key repeated") << R"({"code":"0","code":"1"})" << S::NoAnswer;
-        QTest::newRow("repeated deep down") << R"({"code":"0","meta":{"data":[{"a":[1],"a":[2]}]}})" << S::NoAnswer;
-        QTest::newRow("repeated once escaped") << R"({"code":"1","c\u006fde":"0"})" << S::NoAnswer;
-        QTest::newRow("same key in two objects") << R"({"code":"1","meta":{"code":"0"}})" << S::Refused;
-        QTest::newRow("key in a text") << "{\"msg\":\"code:1,\\\"code\\\":\\\"0\\\"\",\"code\":\"1\"}" << S::Refused;
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("19-digit integer") << QByteArray("6212345678901234567") << "6212345678901234567";
+        QTest::newRow("negative, past 2^53") << QByteArray("-9007199254740993") << "-9007199254740993";
+        QTest::newRow("integer with exponent") << QByteArray("1e3") << "1000";
+        QTest::newRow("amount") << QByteArray("12.50") << "12.5";
+        QTest::newRow("beyond 64 bits") << QByteArray("99999999999999999999") << "1e+20";
     }
-    void readEnvelope()
+    void numbersKeepEveryDigit()
     {
-        QFETCH(QString, reply);
-        QFETCH(Gateway::EnvelopeState, state);
-        QCOMPARE(Gateway::readEnvelope(reply).state, state);
+        QFETCH(QByteArray, json);
+        QFETCH(QString, expected);
+        const QString reply = "{\"code\":\"0\",\"meta\":{\"data\":{\"cardNo\":" + QString::fromLatin1(json) + "}}}";
+        QCOMPARE(Gateway::parseVipInfoReply(reply).cardNo, expected);
+    }
+
+    void nineteenDigitsCrossTheTransport()
+    {
+        // The member known by id only: the lookup's card number is what the coupon query sends.
+        SimProcess sim(QStringLiteral(SCRM_SIM_PATH));
+        const QString list =
+            "{\"code\":\"0\",\"meta\":{\"data\":{\"certiList\":[{\"certiInfoId\":9223372036854775807}]}}}";
+        QVERIFY(sim.startScenario(
+            {{"verify", false},
+             {"/posPortal/vipInfo",
+              QJsonObject {{"body", "{\"code\":\"0\",\"meta\":{\"data\":{\"cardNo\":6212345678901234567}}}"}}},
+             {"/posPortal/offlineCertiList", QJsonObject {{"body", list}}}}));
+        AppFolder app;
+        app.writeGen6(sim.baseUrl(), 5);
+        VipCouponCPU cpu;
+        cpu.m_VipCouponWidget.m_TranMain.vip_id = "V0001";
+        QList<VipCouponDetail> coupons;
+        QList<CouponPayDetail> pays;
+        QList<GoodDetail> goods;
+        QString error;
+        QVERIFY2(cpu.QueryCoupons(0, coupons, pays, goods, error), qPrintable(error));
+        QCOMPARE(coupons.value(0).certiInfoId, QStringLiteral("9223372036854775807"));
+        QVERIFY(sim.requests().at(1).value("query").toString().endsWith("&vipCode=6212345678901234567"));
     }
 
     void retryPending_data()
@@ -371,7 +398,7 @@ int journalChild(const QString &role, const QString &folder, int count)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
     if (argc == 5 && QByteArray(argv[1]) == "--journal")
         return journalChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                             QByteArray(argv[4]).toInt());

@@ -15,17 +15,19 @@ private slots:
         QTemporaryDir out;
         QProcess run;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("BUILD_DIR"), QFileInfo(QStringLiteral(POS_HOST_PATH)).path());
-        environment.insert(QStringLiteral("OUT_DIR"), out.path());
+        environment.insert("BUILD_DIR", QFileInfo(QStringLiteral(POS_HOST_PATH)).path());
+        environment.insert("OUT_DIR", out.path());
         run.setProcessEnvironment(environment);
         run.setProcessChannelMode(QProcess::MergedChannels);
-        run.start(QStringLiteral("bash"), {QStringLiteral(SAMPLES_DIR "/../tools/longrun/longrun.sh"), QStringLiteral("3")});
+        run.start("bash", {QStringLiteral(SAMPLES_DIR "/../tools/longrun/longrun.sh"), "3"});
         // Generous: a hung call shows up as a failure here rather than as the suite's time-out.
         QVERIFY(run.waitForFinished(110000));
         const QString output = QString::fromUtf8(run.readAll());
         QVERIFY2(run.exitCode() == 0, qPrintable(output));
-        QVERIFY2(output.contains(QStringLiteral("longrun: 15 of 15 calls answered, 0 differ from the expected result\n")), qPrintable(output));
-        QVERIFY2(output.contains(QStringLiteral("longrun: threads, tasks and files unchanged, no socket or database handle open between calls from call 5 on (4 samples)")),
+        QVERIFY2(output.contains("longrun: 15 of 15 calls answered, 0 differ from the expected result\n"),
+                 qPrintable(output));
+        QVERIFY2(output.contains(QStringLiteral("longrun: threads, tasks and files unchanged, no socket or database "
+                                                "handle open between calls from call 5 on (4 samples)")),
                  qPrintable(output));
     }
 };

@@ -6,15 +6,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "helpers/tillfolder.h"
 #include "posdb/posdb.h"
-#include "support/appfolder.h"
 
 class tst_MariaDb : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_dir;
     QProcess m_server;
-    QString socket() const { return m_dir.filePath(QStringLiteral("mysqld.sock")); }
+    QString socket() const { return m_dir.filePath("mysqld.sock"); }
 
 private slots:
     // Installed by the test command's set-up: a missing server is a failure here, not a skip. Grant
@@ -23,18 +23,24 @@ private slots:
     {
         // --no-defaults must come first.
         const QString options = QStringLiteral("--no-defaults --user=root --datadir=%1/data ").arg(m_dir.path());
-        QCOMPARE(QProcess::execute(QStringLiteral("sh"), {"-c", "PATH=$PATH:/usr/sbin mariadb-install-db " + options + "--skip-test-db >/dev/null"}), 0);
+        QCOMPARE(QProcess::execute(
+                     "sh", {"-c", "PATH=$PATH:/usr/sbin mariadb-install-db " + options + "--skip-test-db >/dev/null"}),
+                 0);
         m_server.setProcessChannelMode(QProcess::MergedChannels);
-        m_server.start(QStringLiteral("sh"), {"-c", "PATH=$PATH:/usr/sbin exec mariadbd " + options + "--skip-networking --skip-grant-tables "
-                                                    "--innodb-buffer-pool-size=16M --socket=" + socket()});
+        m_server.start("sh",
+                       {"-c",
+                        "PATH=$PATH:/usr/sbin exec mariadbd " + options
+                            + "--skip-networking --skip-grant-tables "
+                              "--innodb-buffer-pool-size=16M --socket="
+                            + socket()});
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socket()) || m_server.state() == QProcess::NotRunning, 90000);
         QVERIFY2(m_server.state() == QProcess::Running, m_server.readAll().right(800).constData());
-        QCOMPARE(QProcess::execute(QStringLiteral("mariadb"), {"--socket=" + socket(), "-e", "CREATE DATABASE pos"}), 0);
+        QCOMPARE(QProcess::execute("mariadb", {"--socket=" + socket(), "-e", "CREATE DATABASE pos"}), 0);
     }
 
     void cleanupTestCase()
     {
-        m_server.terminate();   // lets the server close its storage
+        m_server.terminate(); // lets the server close its storage
         QVERIFY(m_server.waitForFinished(60000));
         QVERIFY(QSqlDatabase::connectionNames().isEmpty());
     }
@@ -43,11 +49,18 @@ private slots:
     {
         QTest::addColumn<QString>("database");
         QTest::addColumn<QString>("sql");
-        QTest::addColumn<QString>("outcome");   // the first value, or the message of a failed open
-        QTest::newRow("the till's database") << "pos" << "SELECT DATABASE()" << "pos";
+        QTest::addColumn<QString>("outcome"); // the first value, or the message of a failed open
+        QTest::newRow("the till's database") << "pos"
+                                             << "SELECT DATABASE()"
+                                             << "pos";
         // MariaDB names the three-byte "utf8" of SET NAMES 'utf8' utf8mb3.
-        QTest::newRow("names set on the connection itself") << "pos" << "SELECT @@character_set_client, @@character_set_results" << "utf8mb3";
-        QTest::newRow("server's text on a failed open") << "nopos" << "" << "Unknown database 'nopos' QMYSQL: Unable to connect数据库打开失败！";
+        QTest::newRow("names set on the connection itself") << "pos"
+                                                            << "SELECT @@character_set_client, @@character_set_results"
+                                                            << "utf8mb3";
+        QTest::newRow("server's text on a failed open")
+            << "nopos"
+            << ""
+            << "Unknown database 'nopos' QMYSQL: Unable to connect数据库打开失败！";
     }
 
     void mysqlTillReachesItsDatabase()
@@ -55,17 +68,21 @@ private slots:
         QFETCH(QString, database);
         QFETCH(QString, sql);
         AppFolder app;
-        app.writeIni(QStringLiteral("TwCouponPay5.ini"), {{"Config/SysType", "GEN6"}});
-        app.writeIni(QStringLiteral("config.ini"), {{"DataBase/DbType", "mysql"}, {"DataBase/ServiceName", ""}, {"DataBase/DBName", database},
-                                                    {"DataBase/UserName", ""}, {"DataBase/Password", ""}});
+        app.writeIni("TwCouponPay5.ini", {{"Config/SysType", "GEN6"}});
+        app.writeIni("config.ini",
+                     {{"DataBase/DbType", "mysql"},
+                      {"DataBase/ServiceName", ""},
+                      {"DataBase/DBName", database},
+                      {"DataBase/UserName", ""},
+                      {"DataBase/Password", ""}});
         PosDB db;
         // A till's server listens on its default socket; this one on the private socket.
-        db.createConnection(QStringLiteral("mysql"));
-        db.setConnectOptions(QStringLiteral("UNIX_SOCKET=") + socket());
+        db.createConnection("mysql");
+        db.setConnectOptions("UNIX_SOCKET=" + socket());
         QString message;
         QSqlQuery query;
         const bool opened = db.initDb(message);
-        QCOMPARE(db.activeType(), QStringLiteral("MYSQL"));
+        QCOMPARE(db.activeType(), "MYSQL");
         if (!opened) {
             QTEST(message, "outcome");
             return;

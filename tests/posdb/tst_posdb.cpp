@@ -1,13 +1,14 @@
-// The host POS database: the connection a till's settings lead to (a GEN5 "SQL Server" is SQLite's ODBC driver under that name) and a failed
-// statement with its trace; failures to open and key lookups run through tests/entry and tests/ui. No test may leave a connection registered.
+// The host POS database: the connection a till's settings lead to (a GEN5 "SQL Server" is SQLite's ODBC driver under
+// that name) and a failed statement with its trace; failures to open and key lookups run through tests/entry and
+// tests/ui. No test may leave a connection registered.
 #include <memory>
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
 
+#include "helpers/tillfolder.h"
 #include "posdb/posdb.h"
-#include "support/appfolder.h"
 
 class tst_PosDB : public QObject
 {
@@ -15,16 +16,18 @@ class tst_PosDB : public QObject
 private slots:
     void cleanup()
     {
-        QVERIFY2(QSqlDatabase::connectionNames().isEmpty(), qPrintable(QSqlDatabase::connectionNames().join(QLatin1Char(','))));
+        QVERIFY2(QSqlDatabase::connectionNames().isEmpty(), qPrintable(QSqlDatabase::connectionNames().join(',')));
     }
 
     void connectionFollowsTheTillsSettings_data()
     {
         QTest::addColumn<bool>("gen5");
         QTest::addColumn<QString>("driver");
-        QTest::addColumn<QString>("database");   // <app>: the application directory
-        QTest::newRow("GEN6 SQLite, bare name trimmed") << false << "QSQLITE" << "<app>/pos.db";
-        QTest::newRow("GEN5 SQL Server over ODBC") << true << "QODBC" << "DRIVER={SQL SERVER};SERVER=localhost;DATABASE=<app>/gen5.db";
+        QTest::addColumn<QString>("database"); // <app>: the application directory
+        QTest::newRow("GEN6 SQLite, bare name trimmed") << false << "QSQLITE"
+                                                        << "<app>/pos.db";
+        QTest::newRow("GEN5 SQL Server over ODBC") << true << "QODBC"
+                                                   << "DRIVER={SQL SERVER};SERVER=localhost;DATABASE=<app>/gen5.db";
     }
 
     void connectionFollowsTheTillsSettings()
@@ -34,17 +37,17 @@ private slots:
         AppFolder app;
         gen5 ? app.writeGen5() : app.writeGen6();
         if (!gen5)
-            app.writeIni(QStringLiteral("config.ini"), {{"DataBase/DbType", "sqlite"}, {"DataBase/DBName", " pos.db "}});
+            app.writeIni("config.ini", {{"DataBase/DbType", "sqlite"}, {"DataBase/DBName", " pos.db "}});
         PosDB db;
         QString message;
         QVERIFY2(db.initDb(message), qPrintable(message));
         {
             const QSqlDatabase connection = QSqlDatabase::database(db.connectionName(), false);
             QTEST(connection.driverName(), "driver");
-            QCOMPARE(connection.databaseName(), database.replace(QStringLiteral("<app>"), app.path()));
+            QCOMPARE(connection.databaseName(), database.replace("<app>", app.path()));
         }
         QSqlQuery query;
-        QVERIFY2(db.openRecordset(QStringLiteral("select 1"), query, message), qPrintable(message));
+        QVERIFY2(db.openRecordset("select 1", query, message), qPrintable(message));
     }
 
     void failedStatementCarriesTheDriversText()
@@ -55,13 +58,15 @@ private slots:
         QString message;
         QVERIFY2(db.initDb(message), qPrintable(message));
         QSqlQuery query;
-        const QString sql = QStringLiteral("select FuncValue from tNoTable where ScanCode=");
-        const QString failed = QStringLiteral("函数:openRecordset||执行:") + sql + QStringLiteral("38||no such table: tNoTable Unable to execute statement");
-        QCOMPARE(db.openRecordset(sql + QStringLiteral("38"), query, message) ? QString() : message, failed);
+        const QString sql = "select FuncValue from tNoTable where ScanCode=";
+        const QString failed =
+            "函数:openRecordset||执行:" + sql + "38||no such table: tNoTable Unable to execute statement";
+        QCOMPARE(db.openRecordset(sql + "38", query, message) ? QString() : message, failed);
         // Bound values: the trace shows the statement as a person would write it.
-        QCOMPARE(db.openRecordset(sql + QLatin1Char('?'), {38}, query, message, sql + QStringLiteral("38")) ? QString() : message, failed);
+        QCOMPARE(db.openRecordset(sql + '?', {38}, query, message, sql + "38") ? QString() : message, failed);
         // A statement that ran leaves nothing after its trace.
-        QCOMPARE(db.openRecordset(QStringLiteral("select 1"), query, message) ? message : QString(), QStringLiteral("函数:openRecordset||执行:select 1||"));
+        QCOMPARE(db.openRecordset("select 1", query, message) ? message : QString(),
+                 "函数:openRecordset||执行:select 1||");
     }
 
     void connectionNamesAreNeverShared()
@@ -76,7 +81,7 @@ private slots:
         first.reset();
         PosDB third;
         QVERIFY(third.initDb(message));
-        QCOMPARE(second.connectionName() + QLatin1Char(',') + third.connectionName(), QStringLiteral("MyDBProcessConn1,MyDBProcessConn0"));
+        QCOMPARE(second.connectionName() + ',' + third.connectionName(), "MyDBProcessConn1,MyDBProcessConn0");
     }
 };
 QTEST_GUILESS_MAIN(tst_PosDB)

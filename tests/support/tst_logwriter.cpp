@@ -35,9 +35,10 @@ private slots:
         writer.writeEntryAt(QDateTime(QDate(2024, 1, 31), QTime(23, 59, 59, 999)), module, "解析参数", "a\nb");
         writer.writeEntryAt(QDateTime(QDate(2024, 1, 31), QTime(23, 59, 59, 999)), module, "解析参数", QString());
         writer.writeEntryAt(QDateTime(QDate(2024, 2, 1), QTime(0, 0)), module, "f", "t");
-        QCOMPARE(readAll(dir.path() + "/LOG/PayLog20240131.txt"),
-                 QStringLiteral("时间：2024-01-31 23:59:59:999\n方式：SCRM批量用券动态库\n位置：解析参数\n内容：a\nb\n\n"
-                                "时间：2024-01-31 23:59:59:999\n方式：SCRM批量用券动态库\n位置：解析参数\n内容：\n\n"));
+        QCOMPARE(
+            readAll(dir.path() + "/LOG/PayLog20240131.txt"),
+            QStringLiteral("时间：2024-01-31 23:59:59:999\n方式：SCRM批量用券动态库\n位置：解析参数\n内容：a\nb\n\n"
+                           "时间：2024-01-31 23:59:59:999\n方式：SCRM批量用券动态库\n位置：解析参数\n内容：\n\n"));
         QCOMPARE(readAll(dir.path() + "/LOG/PayLog20240201.txt"),
                  QStringLiteral("时间：2024-02-01 00:00:00:000\n方式：SCRM批量用券动态库\n位置：f\n内容：t\n\n"));
     }
@@ -68,7 +69,8 @@ private slots:
         writeMany(QStringLiteral("host"));
         QVERIFY(worker->wait(60000));
         delete worker;
-        const QStringList entries = readAll(LogWriter(folder).filePathFor(QDate::currentDate())).split("\n\n", Qt::SkipEmptyParts);
+        const QStringList entries =
+            readAll(LogWriter(folder).filePathFor(QDate::currentDate())).split("\n\n", Qt::SkipEmptyParts);
         QCOMPARE(entries.size(), 400);
         QCOMPARE(entries.filter(QRegularExpression("^时间：[^\n]*\n方式：host\n位置：\\d+\n内容：x+$")).size(), 200);
         QCOMPARE(entries.filter(QRegularExpression("^时间：[^\n]*\n方式：worker\n位置：\\d+\n内容：x+$")).size(), 200);

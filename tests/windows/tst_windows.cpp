@@ -9,8 +9,8 @@
 #include <QTest>
 #include <QTextCodec>
 
-#include "support/seed.h"
-#include "support/simprocess.h"
+#include "helpers/seed.h"
+#include "helpers/simprocess.h"
 
 namespace {
 QByteArray readAll(const QString &path) { QFile file(path); return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(); }

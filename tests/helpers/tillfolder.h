@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 #include <QVariant>
 
-#include "support/seed.h"
-#include "support/testsupport.h"
+#include "helpers/seed.h"
+#include "helpers/testsupport.h"
 
 class QProcess;
 
@@ -22,23 +22,42 @@ public:
 
     bool isValid() const { return m_valid; }
     QString path() const { return m_dir.path(); }
-    QString workDir() const { return m_dir.path() + QStringLiteral("/work"); }
-    QString filePath(const QString &name) const { return m_dir.path() + QLatin1Char('/') + name; }
+    QString workDir() const { return m_dir.path() + "/work"; }
+    QString filePath(const QString &name) const { return m_dir.path() + '/' + name; }
     // Today's daily log, "" when there is none.
-    QString logText() const { return QString::fromLocal8Bit(TestSupport::readFile(workDir() + QDate::currentDate().toString("'/LOG/PayLog'yyyyMMdd'.txt'"))); }
+    QString logText() const
+    {
+        return QString::fromLocal8Bit(
+            TestSupport::readFile(workDir() + QDate::currentDate().toString("'/LOG/PayLog'yyyyMMdd'.txt'")));
+    }
 
     // INI keys as "Group/Key" -> value, written with QSettings.
-    void writeIni(const QString &fileName, const QMap<QString, QVariant> &values) { Seed::writeIni(filePath(fileName), values); }
+    void writeIni(const QString &fileName, const QMap<QString, QVariant> &values)
+    {
+        Seed::writeIni(filePath(fileName), values);
+    }
     void writeText(const QString &name, const QByteArray &content) { TestSupport::writeFile(filePath(name), content); }
-    bool runSql(const QString &db, const QStringList &statements, QString *error = nullptr) { return Seed::runSqlite(filePath(db), statements, error); }
+    bool runSql(const QString &db, const QStringList &statements, QString *error = nullptr)
+    {
+        return Seed::runSqlite(filePath(db), statements, error);
+    }
     // GEN6 till: SQLite "pos.db" with empty key tables, organisation "A01", till "001".
-    void writeGen6(const QString &url = QString(), int timeoutSeconds = 5) { Seed::gen6Till(path(), url, timeoutSeconds); }
+    void writeGen6(const QString &url = QString(), int timeoutSeconds = 5)
+    {
+        Seed::gen6Till(path(), url, timeoutSeconds);
+    }
     // GEN5 till: its "SQL Server" POS database is reached through ODBC, here SQLite's driver under that name.
     void writeGen5(const QString &url = QString(), int timeoutSeconds = 5);
 
     // exitCode is -1 as well when the host crashed or was killed; output is stdout, UTF-8; params
     // are the parameters the library wrote, from --out-dir.
-    struct HostRun { int exitCode = -1; bool finished = false; QString output; QMap<int, QByteArray> params; };
+    struct HostRun
+    {
+        int exitCode = -1;
+        bool finished = false;
+        QString output;
+        QMap<int, QByteArray> params;
+    };
     // Runs pos-host with the four documents (relative to the till or absolute, "null": none), as GBK.
     HostRun runHost(const QStringList &documents, const QStringList &extraArgs = {}, int timeoutMs = 60000) const;
     // Runs the till's host; env overrides the environment (an empty value removes the variable).
@@ -52,9 +71,20 @@ private:
     bool m_valid = false;
 };
 
+// A till folder for in-process tests: while it lives, the library takes it for the folder of the host executable, and
+// its working directory is the current one.
+class AppFolder : public TillFolder
+{
+public:
+    AppFolder();
+    ~AppFolder();
+};
+
 #if defined(POS_HOST_PATH) && defined(PLUGIN_PATH)
 #ifndef CASHIER_ROBOT_PATH
 #define CASHIER_ROBOT_PATH ""
 #endif
-inline TillFolder::TillFolder() : TillFolder(QStringLiteral(POS_HOST_PATH), QStringLiteral(PLUGIN_PATH), QStringLiteral(CASHIER_ROBOT_PATH)) {}
+inline TillFolder::TillFolder()
+    : TillFolder(QStringLiteral(POS_HOST_PATH), QStringLiteral(PLUGIN_PATH), QStringLiteral(CASHIER_ROBOT_PATH))
+{ }
 #endif

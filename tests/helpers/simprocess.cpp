@@ -1,4 +1,4 @@
-#include "support/simprocess.h"
+#include "helpers/simprocess.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -6,8 +6,9 @@
 
 bool SimProcess::start(const QStringList &args, int timeoutMs)
 {
-    m_process.setArguments(args + QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--record"),
-                                              m_dir.filePath(QStringLiteral("requests.jsonl"))});
+    m_process.setArguments(args
+                           + QStringList {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--record"),
+                                          m_dir.filePath(QStringLiteral("requests.jsonl"))});
     m_process.start();
     const QDeadlineTimer deadline(timeoutMs);
     while (!m_process.canReadLine() && m_process.state() != QProcess::NotRunning && !deadline.hasExpired())
@@ -17,7 +18,7 @@ bool SimProcess::start(const QStringList &args, int timeoutMs)
     if (m_port > 0)
         return true;
     m_error = QStringLiteral("scrm-sim did not print its port: ") + QString::fromUtf8(line) + m_process.errorString()
-              + QString::fromLocal8Bit(m_process.readAllStandardError());
+        + QString::fromLocal8Bit(m_process.readAllStandardError());
     stop();
     return false;
 }
@@ -25,16 +26,17 @@ bool SimProcess::start(const QStringList &args, int timeoutMs)
 bool SimProcess::startScenario(const QJsonObject &scenario, const QStringList &args)
 {
     QFile file(m_dir.filePath(QStringLiteral("scenario.json")));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(QJsonDocument(scenario).toJson()) < 0 || !file.flush()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(QJsonDocument(scenario).toJson()) < 0
+        || !file.flush()) {
         m_error = file.errorString();
         return false;
     }
-    return start(QStringList{QStringLiteral("--scenario"), file.fileName()} + args);
+    return start(QStringList {QStringLiteral("--scenario"), file.fileName()} + args);
 }
 
 bool SimProcess::startFaulty(const QJsonObject &reply)
 {
-    QJsonObject scenario{{QStringLiteral("verify"), false}};
+    QJsonObject scenario {{QStringLiteral("verify"), false}};
     for (const char *path : {"/posPortal/vipInfo", "/posPortal/offlineCertiList", "/posPortal/offlineCertiSelectList",
                              "/posPortal/batchConsumeCerti", "/posPortal/offlineCancelCerti"})
         scenario.insert(QLatin1String(path), reply);

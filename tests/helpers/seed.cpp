@@ -1,4 +1,4 @@
-#include "support/seed.h"
+#include "helpers/seed.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -43,21 +43,27 @@ bool runSqliteScript(const QString &path, const QString &scriptPath, QString *er
     QFile script(scriptPath);
     if (!script.open(QIODevice::ReadOnly) && error)
         *error = scriptPath + QStringLiteral(": ") + script.errorString();
-    const QString text = QString::fromUtf8(script.readAll()).remove(QRegularExpression(QStringLiteral("--[^\n]*"))).trimmed();
-    return script.isOpen() && runSqlite(path, text.split(QRegularExpression(QStringLiteral("\\s*;\\s*")), Qt::SkipEmptyParts), error);
+    const QString text =
+        QString::fromUtf8(script.readAll()).remove(QRegularExpression(QStringLiteral("--[^\n]*"))).trimmed();
+    return script.isOpen()
+        && runSqlite(path, text.split(QRegularExpression(QStringLiteral("\\s*;\\s*")), Qt::SkipEmptyParts), error);
 }
 
 void gen6Till(const QString &folder, const QString &url, int timeoutSeconds)
 {
     writeIni(folder + QStringLiteral("/TwCouponPay5.ini"),
-             {{QStringLiteral("Config/Url"), url}, {QStringLiteral("Config/TimeOut"), timeoutSeconds},
+             {{QStringLiteral("Config/Url"), url},
+              {QStringLiteral("Config/TimeOut"), timeoutSeconds},
               {QStringLiteral("Config/SysType"), QStringLiteral("GEN6")}});
     writeIni(folder + QStringLiteral("/config.ini"),
-             {{QStringLiteral("Config/OrgCode"), QStringLiteral("A01")}, {QStringLiteral("Config/PosNo"), QStringLiteral("001")},
-              {QStringLiteral("DataBase/DbType"), QStringLiteral("SQLITE")}, {QStringLiteral("DataBase/DBName"), QStringLiteral("pos.db")}});
+             {{QStringLiteral("Config/OrgCode"), QStringLiteral("A01")},
+              {QStringLiteral("Config/PosNo"), QStringLiteral("001")},
+              {QStringLiteral("DataBase/DbType"), QStringLiteral("SQLITE")},
+              {QStringLiteral("DataBase/DBName"), QStringLiteral("pos.db")}});
     runSqlite(folder + QStringLiteral("/pos.db"),
               {QStringLiteral("create table if not exists tPosKeyDef(ScanCode integer, FuncValue text, KeyType text)"),
-               QStringLiteral("create table if not exists tPosKeyDefDetail(OrgCode text, PosNo text, ScanCode text, FuncValue text, KeyType text)")});
+               QStringLiteral("create table if not exists tPosKeyDefDetail(OrgCode text, PosNo text, ScanCode text, "
+                              "FuncValue text, KeyType text)")});
 }
 
 }

@@ -1,40 +1,51 @@
-#include "support/tillfolder.h"
+#include "helpers/tillfolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
+#include "support/appsettings.h"
+
 TillFolder::TillFolder(const QString &hostPath, const QString &pluginPath, const QString &robotPath)
-    : m_host(filePath(QFileInfo(hostPath).fileName())), m_plugin(pluginPath), m_robot(robotPath)
+    : m_host(filePath(QFileInfo(hostPath).fileName()))
+    , m_plugin(pluginPath)
+    , m_robot(robotPath)
 {
     m_valid = m_dir.isValid() && QDir().mkpath(workDir())
-        && (hostPath.isEmpty() || (QFile::copy(hostPath, m_host) && QFile::setPermissions(m_host, QFile::permissions(hostPath))));
+        && (hostPath.isEmpty()
+            || (QFile::copy(hostPath, m_host) && QFile::setPermissions(m_host, QFile::permissions(hostPath))));
 }
 
 void TillFolder::writeGen5(const QString &url, int timeoutSeconds)
 {
-    writeIni(QStringLiteral("TwCouponPay5.ini"), {{"Config/Url", url}, {"Config/TimeOut", timeoutSeconds}, {"Config/SysType", "GEN5"},
-                                                  {"Config/UserName", "sa"}, {"Config/Password", "pos"}});
+    writeIni("TwCouponPay5.ini",
+             {{"Config/Url", url},
+              {"Config/TimeOut", timeoutSeconds},
+              {"Config/SysType", "GEN5"},
+              {"Config/UserName", "sa"},
+              {"Config/Password", "pos"}});
     // Written as the host writes it: a literal "[SQL SERVER]" section, keys with blanks.
-    writeText(QStringLiteral("PosCfg.ini"), "[SQL SERVER]\r\nLOCAL NAME=localhost\r\nLOCAL DBNAME=" + filePath(QStringLiteral("gen5.db")).toUtf8() + "\r\n");
-    writeText(QStringLiteral("odbcinst.ini"), "[SQL SERVER]\nDescription=SQLite3 in the place of SQL Server\n"
-                                              "Driver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n");
+    writeText("PosCfg.ini",
+              "[SQL SERVER]\r\nLOCAL NAME=localhost\r\nLOCAL DBNAME=" + filePath("gen5.db").toUtf8() + "\r\n");
+    writeText("odbcinst.ini",
+              "[SQL SERVER]\nDescription=SQLite3 in the place of SQL Server\n"
+              "Driver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n");
     qputenv("ODBCSYSINI", QFile::encodeName(path()));
-    runSql(QStringLiteral("gen5.db"), {QStringLiteral("create table if not exists tJkPosKeyDef(ScanCode integer, FuncValue text, KeyType text)")});
+    runSql("gen5.db", {"create table if not exists tJkPosKeyDef(ScanCode integer, FuncValue text, KeyType text)"});
 }
 
 TillFolder::HostRun TillFolder::runHost(const QStringList &documents, const QStringList &extraArgs, int timeoutMs) const
 {
-    const QString outDir = workDir() + QStringLiteral("/out");
+    const QString outDir = workDir() + "/out";
     QDir(outDir).removeRecursively();
     QDir().mkpath(outDir);
-    QStringList args{QStringLiteral("--lib"), m_plugin, QStringLiteral("--gbk"), QStringLiteral("--out-dir"), outDir};
+    QStringList args {"--lib", m_plugin, "--gbk", "--out-dir", outDir};
     if (!m_robot.isEmpty())
-        args << QStringLiteral("--robot") << m_robot;
+        args << "--robot" << m_robot;
     args += extraArgs;
     for (const QString &doc : documents)
-        args << (doc == QLatin1String("null") || QDir::isAbsolutePath(doc) ? doc : filePath(doc));
+        args << (doc == "null" || QDir::isAbsolutePath(doc) ? doc : filePath(doc));
 
     HostRun result = run(args, timeoutMs);
     for (int p = 5; p <= 12; ++p) {
@@ -50,7 +61,7 @@ TillFolder::HostRun TillFolder::run(const QStringList &args, int timeoutMs, cons
     QProcess process;
     start(process, args, env);
     HostRun result;
-    result.finished = process.waitForFinished(timeoutMs);   // else killed when process goes
+    result.finished = process.waitForFinished(timeoutMs); // else killed when process goes
     result.exitCode = result.finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     result.output = QString::fromUtf8(process.readAllStandardOutput());
     return result;
@@ -59,10 +70,23 @@ TillFolder::HostRun TillFolder::run(const QStringList &args, int timeoutMs, cons
 void TillFolder::start(QProcess &process, const QStringList &args, const QMap<QString, QString> &env) const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
     for (auto it = env.cbegin(); it != env.cend(); ++it)
         it.value().isEmpty() ? environment.remove(it.key()) : environment.insert(it.key(), it.value());
     process.setWorkingDirectory(workDir());
     process.setProcessEnvironment(environment);
     process.start(m_host, args);
+}
+
+AppFolder::AppFolder()
+    : TillFolder(QString(), QString())
+{
+    QDir::setCurrent(workDir());
+    AppSettings::overrideApplicationDir(path());
+}
+
+AppFolder::~AppFolder()
+{
+    AppSettings::overrideApplicationDir(QString());
+    QDir::setCurrent(QDir::tempPath());
 }

@@ -5,8 +5,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// The scrm-sim binary (path from the test, e.g. SCRM_SIM_PATH) as a child process on a free loopback port, recording every request so a test can
-// check what was really sent. Stops in the destructor.
+// The scrm-sim binary (path from the test, e.g. SCRM_SIM_PATH) as a child process on a free loopback port, recording
+// every request so a test can check what was really sent. Stops in the destructor.
 class SimProcess
 {
 public:
@@ -26,7 +26,7 @@ public:
     int port() const { return m_port; }
     QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
     QString errorString() const { return m_error; }
-    QList<QJsonObject> requests() const;   // in arrival order
+    QList<QJsonObject> requests() const; // in arrival order
 private:
     QTemporaryDir m_dir;
     QProcess m_process;

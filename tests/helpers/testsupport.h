@@ -15,22 +15,16 @@ class QWidget;
 // Shared helpers for the tests: they move data, expectations stay literals in the tests.
 namespace TestSupport {
 
-QString fixturePath(const QString &relativePath);   // tests/data/<relativePath>
-QByteArray fixture(const QString &relativePath);     // its bytes; empty, as any file, when unreadable
+QString fixturePath(const QString &relativePath); // tests/data/<relativePath>
+QByteArray fixture(const QString &relativePath); // its bytes; empty, as any file, when unreadable
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &content);
 // The four documents of a sample transaction (samples/<kind>): header, goods, pay, Udp2.
 QStringList sampleDocuments(const QString &kind);
 
-// Coupons from blank-separated "code[:availableFlag[:apportionType]]" (default usable, shared): not
-// ticked, worth 10, name "券<code>", rules "规则<code>", reason "不满足门槛" when unusable.
-QList<VipCouponDetail> coupons(const QString &specs);
-
 QString labelText(const QWidget &parent, const QString &objectName);
-// Writes widget.grab() to $GRAB_DIR/<name>.png (default: the temp folder); true when written.
-bool saveGrab(QWidget &widget, const QString &name);
-// Object names of the visible labels under widget whose text does not fit their size.
-QStringList labelsCutOff(const QWidget &widget);
+// An entry of the daily log as LogWriter writes it, for QString::contains().
+QString logEntry(const QString &function, const QString &text);
 
 // Runs action on the event loop after delayMs, e.g. to answer a dialog the code under test opens.
 void later(int delayMs, std::function<void()> action);
@@ -47,7 +41,7 @@ public:
     QString param(int number) const;
 
 private:
-    QByteArray m_buffers[12];   // the four documents, then the eight output buffers
+    QByteArray m_buffers[12]; // the four documents, then the eight output buffers
 };
 
 // act runs once on each dialog that becomes the top modal window (again when shown anew); after
