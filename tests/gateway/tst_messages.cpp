@@ -8,7 +8,6 @@
 
 using namespace Gateway;
 using Pays = QList<TranPayDetail>;
-Q_DECLARE_METATYPE(CouponListMode)
 Q_DECLARE_METATYPE(EnvelopeState)
 Q_DECLARE_METATYPE(DscDetail)
 Q_DECLARE_METATYPE(LogLine)
