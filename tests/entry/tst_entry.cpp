@@ -68,8 +68,10 @@ private slots:
         VipCouponCPU cpu;
         QString error;
         QStringList shown;
-        ModalDriver confirm(
-            [&shown](QDialog &box) { shown << TestSupport::labelText(box, "Qlbltishi"), box.accept(); });
+        ModalDriver confirm([&shown](QDialog &box) {
+            shown << TestSupport::labelText(box, "Qlbltishi");
+            box.accept();
+        });
         QCOMPARE(cpu.Initialize(error), message.isEmpty());
         QCOMPARE(error, message);
         QCOMPARE(shown, message.isEmpty() ? QStringList() : QStringList {prefix + message});

@@ -62,7 +62,7 @@ void tap(VipCouponWidget &dialog, int row, int column)
                       table(dialog)->visualRect(cell(dialog, row, column)).center());
 }
 
-// No text cut off, the buttons inside box, the server's texts plain; the picture goes to $GRAB_DIR.
+// No text cut off, buttons inside box, the server's texts plain; the picture goes to $GRAB_DIR.
 void checkPicture(QWidget &window, const QString &name, const QString &box, const QStringList &plainLabels)
 {
     for (const QLabel *label : window.findChildren<QLabel *>())
@@ -119,16 +119,16 @@ private slots:
             QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
             event.ignore();
             QApplication::sendEvent(&window, &event);
-            seen << labelText(window, label) << (event.isAccepted() ? "taken" : "passed on")
+            seen << labelText(window, label) << (event.isAccepted() ? "taken" : "passed")
                  << (window.isVisible() ? "open" : "closed");
         };
         ModalDriver cashier([&](QDialog &dialog) {
-            if (qobject_cast<MessageWidget *>(&dialog))
-                seen << dialog.findChild<QPushButton *>("QbtnOK")->text(),
-                    press(dialog, "QhorizontalWidget", "Qlbltishi", Qt::Key_Return, "Qlbltishi");
-            else
-                press(dialog, "horizontalWidget", "label_text", Qt::Key_Escape, "label_text"),
-                    QTest::mouseClick(dialog.findChild<QPushButton *>("btncancel"), Qt::LeftButton);
+            if (!qobject_cast<MessageWidget *>(&dialog)) {
+                press(dialog, "horizontalWidget", "label_text", Qt::Key_Escape, "label_text");
+                return QTest::mouseClick(dialog.findChild<QPushButton *>("btncancel"), Qt::LeftButton);
+            }
+            seen << dialog.findChild<QPushButton *>("QbtnOK")->text();
+            press(dialog, "QhorizontalWidget", "Qlbltishi", Qt::Key_Return, "Qlbltishi");
         });
         MessageWidget message;
         message.ShowMessage(kMessage);
@@ -342,7 +342,10 @@ private slots:
             return;
         cpu.m_VipCouponWidget.m_sErrMsg = "unchanged";
         QStringList shown;
-        ModalDriver cashier([&shown](QDialog &box) { shown << labelText(box, "Qlbltishi"), box.accept(); });
+        ModalDriver cashier([&shown](QDialog &box) {
+            shown << labelText(box, "Qlbltishi");
+            box.accept();
+        });
         cpu.SlotKeyPressed(key);
         QCOMPARE(shown, QStringList {error});
         QCOMPARE(cpu.m_VipCouponWidget.m_sErrMsg, "unchanged");
