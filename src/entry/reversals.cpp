@@ -1,6 +1,8 @@
 #include "entry/reversals.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QFile>
 #include <QHash>
 #include <QLockFile>
@@ -97,9 +99,16 @@ bool Reversals::update(int lockWaitMs, const std::function<bool(Entries &)> &cha
 {
     QLockFile lock(m_path + QStringLiteral(".lock"));
     lock.setStaleLockTime(kStaleLockMs);
-    if (!lock.tryLock(lockWaitMs)) {
-        error = QStringLiteral("待撤销记录文件正被其他程序使用：") + m_path;
-        return false;
+    // Qt's own wait doubles its pauses up to seconds and can miss every short moment the lock is
+    // free while other processes keep taking it; short steady pauses get their turn.
+    QElapsedTimer waited;
+    waited.start();
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || waited.elapsed() >= lockWaitMs) {
+            error = QStringLiteral("待撤销记录文件正被其他程序使用：") + m_path;
+            return false;
+        }
+        QThread::msleep(10);
     }
     QString loadError;
     std::optional<Entries> entries = load(m_path, loadError);

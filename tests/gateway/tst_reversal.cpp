@@ -368,8 +368,10 @@ int journalChild(const QString &role, const QString &folder, int count)
             reversals.retryPending();
             continue;
         }
-        if (!reversals.beginConsumption({{"code", QString("[\"%1-%2\"]").arg(role).arg(i)}}, error))
+        if (!reversals.beginConsumption({{"code", QString("[\"%1-%2\"]").arg(role).arg(i)}}, error)) {
+            qWarning() << error;
             return 1;
+        }
         reversals.consumptionUncertain("请求超时", false);
     }
     return 0;
