@@ -12,7 +12,7 @@ class tst_ConsoleHost : public QObject
 private slots:
     void callIsRefusedAndLogged()
     {
-        const TillFolder till(QString(), QString());
+        const TillFolder till {QString(), QString()};
         QVERIFY(QDir::setCurrent(till.workDir()));
         void *library = dlopen(PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
         QVERIFY2(library, dlerror());
