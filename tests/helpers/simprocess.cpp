@@ -1,9 +1,10 @@
 #include "helpers/simprocess.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QJsonDocument>
 
-#include "helpers/testsupport.h"
+// Built into the Windows suite as well, with Qt Core alone.
 
 bool SimProcess::start(const QStringList &args, int timeoutMs)
 {
@@ -23,9 +24,10 @@ bool SimProcess::start(const QStringList &args, int timeoutMs)
 bool SimProcess::startScenario(const QJsonObject &scenario, const QStringList &args)
 {
     const QString path = m_dir.filePath("scenario.json");
-    if (TestSupport::writeFile(path, QJsonDocument(scenario).toJson()))
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(scenario).toJson()) > 0 && file.flush())
         return start(QStringList {"--scenario", path} + args);
-    m_error = "cannot write " + path;
+    m_error = file.errorString();
     return false;
 }
 
@@ -52,7 +54,8 @@ bool SimProcess::stop(int timeoutMs)
 QList<QJsonObject> SimProcess::requests() const
 {
     QList<QJsonObject> entries;
-    for (const QByteArray &line : TestSupport::readFile(m_dir.filePath("requests.jsonl")).split('\n'))
+    QFile file(m_dir.filePath("requests.jsonl"));
+    for (const QByteArray &line : file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>())
         if (!line.trimmed().isEmpty())
             entries << QJsonDocument::fromJson(line).object();
     return entries;
