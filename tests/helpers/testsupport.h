@@ -70,8 +70,7 @@ private:
 };
 
 // act runs once on each dialog that becomes the top modal window (again when shown anew); after guardMs every open
-// dialog is rejected, so a test fails instead of hanging. A dialog that act opens needs a second driver: Qt does not
-// fire a timer inside its own handler.
+// dialog is rejected. A dialog that act opens needs a second driver: Qt fires no timer inside its own handler.
 class ModalDriver : public QObject
 {
 public:

@@ -43,8 +43,8 @@ TillFolder::HostRun TillFolder::runHost(const QStringList &documents, const QStr
         args << (doc == "null" || QDir::isAbsolutePath(doc) ? doc : filePath(doc));
     HostRun result = run(args, timeoutMs);
     for (int p = 5; p <= 12; ++p)
-        if (QFile::exists(outDir + QString("/p%1.txt").arg(p)))
-            result.params.insert(p, TestSupport::readFile(outDir + QString("/p%1.txt").arg(p)));
+        if (QFile file(outDir + QString("/p%1.txt").arg(p)); file.open(QIODevice::ReadOnly))
+            result.params.insert(p, file.readAll());
     return result;
 }
 

@@ -8,8 +8,8 @@
 
 class QProcess;
 
-// A till in a temporary folder as on a real POS: a copy of the host executable with the INI files and the POS database
-// beside it, and a working directory that receives the LOG folder.
+// A till as on a real POS: the host executable with the INI files and the POS database beside it, and a working
+// directory that receives the LOG folder.
 class TillFolder
 {
 public:
@@ -52,8 +52,7 @@ public:
     };
     // pos-host with the four documents (relative to the till or absolute, "null": none), as GBK.
     HostRun runHost(const QStringList &documents, const QStringList &extraArgs = {}, int timeoutMs = 60000) const;
-    // The till's host from its working directory, offscreen unless env says otherwise; an empty value in env removes
-    // the variable.
+    // The till's host from its working directory, offscreen unless env says otherwise ("" removes a variable).
     HostRun run(const QStringList &args, int timeoutMs = 60000, const QMap<QString, QString> &env = {}) const;
     void start(QProcess &process, const QStringList &args, const QMap<QString, QString> &env = {}) const;
 
