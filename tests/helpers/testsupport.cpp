@@ -2,66 +2,16 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QFile>
-#include <QLabel>
 #include <QTextCodec>
 
 #include "entry/cardtrans.h"
-
-namespace TestSupport {
-
-QString fixturePath(const QString &relativePath)
-{
-    return QStringLiteral(TEST_DATA_DIR "/") + relativePath;
-}
-QByteArray fixture(const QString &relativePath)
-{
-    return readFile(fixturePath(relativePath));
-}
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-}
-
-QStringList sampleDocuments(const QString &kind)
-{
-    const QString folder = QStringLiteral(SAMPLES_DIR "/") + kind + '/';
-    const QString pay = QFile::exists(folder + "pay.xml") ? "pay.xml" : "pay.json";
-    return {folder + "header.xml", folder + "goods.xml", folder + pay, folder + "udp2.json"};
-}
-
-QString labelText(const QWidget &parent, const QString &objectName)
-{
-    return parent.findChild<QLabel *>(objectName)->text();
-}
-
-QString logEntry(const QString &function, const QString &text)
-{
-    return "位置：" + function + "\n内容：" + text + '\n';
-}
-
-void later(int delayMs, std::function<void()> action)
-{
-    QTimer::singleShot(delayMs, qApp, std::move(action));
-}
-
-}
-
-static const char kUntouched[] = "\x01untouched\x01";
 
 HostCall::HostCall(const QStringList &documents)
 {
     for (int i = 0; i < 12; ++i)
         m_buffers[i] = i < 4
             ? QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8(TestSupport::readFile(documents.value(i))))
-            : QByteArray(kUntouched, sizeof(kUntouched)).leftJustified(1 << 16, '\0');
+            : QByteArray("\1untouched\1", 12).leftJustified(1 << 16, '\0');
 }
 
 int HostCall::run(LogWriter &log)
@@ -72,22 +22,13 @@ int HostCall::run(LogWriter &log)
     return Entry::cardTrans(log, params);
 }
 
-QString HostCall::param(int number) const
-{
-    const QByteArray text(m_buffers[number - 1].constData());
-    return text == QByteArray(kUntouched) ? "(untouched)" : QString::fromUtf8(text);
-}
-
 ModalDriver::ModalDriver(std::function<void(QDialog &)> act, int guardMs)
     : m_act(std::move(act))
 {
     connect(&m_poll, &QTimer::timeout, this, [this] {
         m_acted.removeAll(nullptr);
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (!dialog || m_acted.contains(dialog))
-            return;
-        m_acted << dialog;
-        if (m_act)
+        if (dialog && !m_acted.contains(dialog) && (m_acted << dialog, m_act))
             m_act(*dialog);
     });
     connect(&m_guard, &QTimer::timeout, this, [this] {
@@ -107,9 +48,9 @@ ModalDriver::~ModalDriver()
     qApp->removeEventFilter(this);
 }
 
+// Shown anew, even with no poll in between: the same message box shows many texts in a row.
 bool ModalDriver::eventFilter(QObject *watched, QEvent *event)
 {
-    // Shown anew, even with no poll in between: the same message box shows many texts in a row.
     if (event->type() == QEvent::Show)
         m_acted.removeAll(qobject_cast<QDialog *>(watched));
     return false;

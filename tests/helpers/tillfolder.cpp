@@ -1,8 +1,6 @@
 #include "helpers/tillfolder.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 
 #include "support/appsettings.h"
@@ -25,12 +23,10 @@ void TillFolder::writeGen5(const QString &url, int timeoutSeconds)
               {"Config/SysType", "GEN5"},
               {"Config/UserName", "sa"},
               {"Config/Password", "pos"}});
-    // Written as the host writes it: a literal "[SQL SERVER]" section, keys with blanks.
+    // As the host writes it: a literal "[SQL SERVER]" section, keys with blanks.
     writeText("PosCfg.ini",
               "[SQL SERVER]\r\nLOCAL NAME=localhost\r\nLOCAL DBNAME=" + filePath("gen5.db").toUtf8() + "\r\n");
-    writeText("odbcinst.ini",
-              "[SQL SERVER]\nDescription=SQLite3 in the place of SQL Server\n"
-              "Driver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n");
+    writeText("odbcinst.ini", "[SQL SERVER]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n");
     qputenv("ODBCSYSINI", QFile::encodeName(path()));
     runSql("gen5.db", {"create table if not exists tJkPosKeyDef(ScanCode integer, FuncValue text, KeyType text)"});
 }
@@ -40,19 +36,15 @@ TillFolder::HostRun TillFolder::runHost(const QStringList &documents, const QStr
     const QString outDir = workDir() + "/out";
     QDir(outDir).removeRecursively();
     QDir().mkpath(outDir);
-    QStringList args {"--lib", m_plugin, "--gbk", "--out-dir", outDir};
+    QStringList args = QStringList {"--lib", m_plugin, "--gbk", "--out-dir", outDir} + extraArgs;
     if (!m_robot.isEmpty())
         args << "--robot" << m_robot;
-    args += extraArgs;
     for (const QString &doc : documents)
         args << (doc == "null" || QDir::isAbsolutePath(doc) ? doc : filePath(doc));
-
     HostRun result = run(args, timeoutMs);
-    for (int p = 5; p <= 12; ++p) {
-        QFile file(outDir + QStringLiteral("/p%1.txt").arg(p));
-        if (file.open(QIODevice::ReadOnly))
+    for (int p = 5; p <= 12; ++p)
+        if (QFile file(outDir + QString("/p%1.txt").arg(p)); file.open(QIODevice::ReadOnly))
             result.params.insert(p, file.readAll());
-    }
     return result;
 }
 
@@ -72,7 +64,7 @@ void TillFolder::start(QProcess &process, const QStringList &args, const QMap<QS
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     for (auto it = env.cbegin(); it != env.cend(); ++it)
-        it.value().isEmpty() ? environment.remove(it.key()) : environment.insert(it.key(), it.value());
+        it->isEmpty() ? environment.remove(it.key()) : environment.insert(it.key(), *it);
     process.setWorkingDirectory(workDir());
     process.setProcessEnvironment(environment);
     process.start(m_host, args);

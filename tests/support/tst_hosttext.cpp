@@ -1,6 +1,4 @@
-// The host owns the output buffers and their size is not passed: a result goes in with its
-// terminator and not a byte more. Decoding the host's GBK documents runs in every call of
-// tests/e2e, and the agreed buffer size there too.
+// The host's output buffers come without their size: a result goes in with its terminator and not a byte more.
 #include <QTest>
 
 #include "support/hosttext.h"
