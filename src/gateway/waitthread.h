@@ -25,7 +25,6 @@ public:
     QString errorText() const { return m_sError; }
     // After a failure: whether the server may have carried the request out all the same.
     Gateway::ServerSide serverSide() const { return m_eServerSide; }
-    QString requestUrl() const { return m_sRequestUrl; }
     int timeoutMs() const { return m_nTimeOut; }
 
 protected:
