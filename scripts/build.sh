@@ -2,7 +2,7 @@
 # Configures and builds everything into build/ (the library lands at build/libTwCouponPay5.so).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/cmake.sh
 bash scripts/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > build.log 2>&1 || { cat build.log; exit 1; }
-cmake --build build -j"$(nproc)" >> build.log 2>&1 || { tail -n 80 build.log; exit 1; }
+configure_and_build . build build.log -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "build: ok (log in build.log)"

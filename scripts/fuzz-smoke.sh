@@ -27,9 +27,8 @@ if ((${#targets[@]} == 0)); then
     targets=(inputdocuments replies signing)
 fi
 
-cmake -S fuzz -B "$tree" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    > "$tree.log" 2>&1 || { cat "$tree.log"; exit 1; }
-cmake --build "$tree" -j"$(nproc)" >> "$tree.log" 2>&1 || { tail -n 80 "$tree.log"; exit 1; }
+. scripts/lib/cmake.sh
+configure_and_build fuzz "$tree" "$tree.log" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
 rm -rf "$tree/seeds"
 python3 fuzz/make_seeds.py "$tree/seeds"
 mkdir -p "$tree/logs"

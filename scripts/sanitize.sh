@@ -22,14 +22,8 @@ logs=$tree/sanitizer-logs
 
 bash scripts/setup.sh
 
+. scripts/lib/cmake.sh
 flags="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
-cmake -S . -B "$tree" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
-    -DCMAKE_CXX_FLAGS="$flags" \
-    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
-    -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" \
-    -DTW_BUILD_BENCH=OFF > "$tree.log" 2>&1 || { cat "$tree.log"; exit 1; }
 build_targets=()
 only=()
 if [ -n "${SANITIZE_TESTS:-}" ]; then
@@ -37,7 +31,13 @@ if [ -n "${SANITIZE_TESTS:-}" ]; then
     only=(-R "^($(tr ' ' '|' <<< "$SANITIZE_TESTS"))\$")
     build_targets=(--target "${build_targets[@]}")
 fi
-cmake --build "$tree" -j"$(nproc)" "${build_targets[@]}" >> "$tree.log" 2>&1 || { tail -n 80 "$tree.log"; exit 1; }
+configure_and_build . "$tree" "$tree.log" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
+    -DCMAKE_CXX_FLAGS="$flags" \
+    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
+    -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" \
+    -DTW_BUILD_BENCH=OFF -- "${build_targets[@]}"
 echo "sanitize: build ok (log in build-asan.log)"
 
 rm -rf "$logs"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The test command: the folder layering check, set-up, configure, build, then
+# The test command: the formatting and folder layering checks, set-up, configure, build, then
 #   - a repeatable fuzzing smoke of the document, reply and signing fuzzers (clang, libFuzzer):
 #     the kept regression inputs, then the same 30,000 inputs on every machine,
 #   - the library-level suites again under AddressSanitizer and UndefinedBehaviorSanitizer,
@@ -9,6 +9,7 @@
 # Set QUICK=1 to run only the Linux suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/check-format.sh
 bash scripts/check-layers.sh
 bash scripts/build.sh
 if [ -z "${QUICK:-}" ]; then

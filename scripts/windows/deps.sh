@@ -3,6 +3,7 @@
 # the mingw-w64 i686 cross compilers (posix thread model), Wine with 32-bit support, Xvfb,
 # and what building Qt from Debian's source needs. Safe to run again: installs nothing then.
 set -euo pipefail
+. "$(dirname "$0")/../lib/packages.sh"
 
 packages=(
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
@@ -37,16 +38,7 @@ SRC
     need_update=1
 fi
 
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
-    fi
-done
-if [ "$need_update" = 1 ] || [ ${#missing[@]} -gt 0 ]; then
+if [ "$need_update" = 1 ]; then
     $sudo apt-get update -qq
 fi
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "windows-deps: installing ${missing[*]}"
-    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+install_missing windows-deps "${packages[@]}" >/dev/null

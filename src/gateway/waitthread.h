@@ -26,7 +26,6 @@ public:
     // After a failure: whether the server may have carried the request out all the same.
     Gateway::ServerSide serverSide() const { return m_eServerSide; }
     Gateway::Failure failure() const { return m_eFailure; }
-    QString requestUrl() const { return m_sRequestUrl; }
     int timeoutMs() const { return m_nTimeOut; }
 
 protected:

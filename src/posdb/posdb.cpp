@@ -17,18 +17,16 @@ const QString kCountMismatch = QStringLiteral(" 字段、格式与值的个数�
 
 PosDB::PosDB()
     : PosDB(HostDatabase::readPosDbConfig(AppSettings::applicationDir()))
-{
-}
+{ }
 
 PosDB::PosDB(const HostDatabase::PosDbConfig &config)
-    : m_sDbType(config.dbType)
+    : m_dbType(config.dbType)
     , m_sServer(config.server)
     , m_sDatabaseName(config.databaseName)
     , m_sUserName(config.userName)
     , m_sPassword(config.password)
     , m_nPort(config.port)
-{
-}
+{ }
 
 PosDB::~PosDB()
 {
@@ -38,7 +36,7 @@ PosDB::~PosDB()
 HostDatabase::PosDbConfig PosDB::config() const
 {
     HostDatabase::PosDbConfig config;
-    config.dbType = m_sDbType;
+    config.dbType = m_dbType;
     config.server = m_sServer;
     config.databaseName = m_sDatabaseName;
     config.userName = m_sUserName;
@@ -58,11 +56,21 @@ void PosDB::dropConnection()
         QSqlDatabase::removeDatabase(name);
 }
 
+QString PosDB::activeType() const
+{
+    return QString::fromLatin1(HostDatabase::dbTypeTraits(m_activeType).name);
+}
+
 void PosDB::createConnection(const QString &type)
 {
-    m_sActiveType = type.toUpper();
+    createConnection(HostDatabase::dbTypeFromText(type));
+}
+
+void PosDB::createConnection(HostDatabase::DbType type)
+{
+    m_activeType = type;
     dropConnection();
-    const QString driver = HostDatabase::driverForType(m_sActiveType);
+    const QString driver = QString::fromLatin1(HostDatabase::dbTypeTraits(type).driver);
     if (driver.isEmpty())
         return;
     // Any registered name counts as taken, valid or not: a connection whose driver failed to
@@ -82,15 +90,14 @@ bool PosDB::initDb(QString &message)
 {
     message.clear();
     return HostDatabase::runGuarded(message, [&] {
-        if (m_sDbType.isEmpty()) {
+        if (m_dbType == HostDatabase::DbType::None) {
             message = tr("未设置数据库类型");
             return false;
         }
-        if (m_sActiveType.isEmpty())
-            createConnection(m_sDbType);
+        if (m_activeType == HostDatabase::DbType::None)
+            createConnection(m_dbType);
         if (!m_pDb || !m_pDb->isOpen()) {
-            if (!openByType(m_sServer, m_sDatabaseName, message, m_sUserName, m_sPassword,
-                            m_nPort)) {
+            if (!openByType(m_sServer, m_sDatabaseName, message, m_sUserName, m_sPassword, m_nPort)) {
                 m_bOpenFailed = true;
                 message += tr("数据库打开失败！");
                 return false;
@@ -101,22 +108,26 @@ bool PosDB::initDb(QString &message)
     });
 }
 
-bool PosDB::openByType(const QString &server, const QString &databaseName, QString &message,
-                       const QString &userName, const QString &password, int port)
+bool PosDB::openByType(const QString &server, const QString &databaseName, QString &message, const QString &userName,
+                       const QString &password, int port)
 {
     m_sLastDatabase = databaseName;
-    if (m_sActiveType == QLatin1String("SQLITE"))
+    switch (m_activeType) {
+    case HostDatabase::DbType::Sqlite:
         return openSqlite(databaseName, message);
-    if (m_sActiveType == QLatin1String("MYSQL"))
+    case HostDatabase::DbType::MySql:
         return openMysql(server, databaseName, userName, password, message);
-    if (m_sActiveType == QLatin1String("SQLSERVER"))
+    case HostDatabase::DbType::SqlServer:
         return openSqlServer(server, databaseName, userName, password, message, port);
-    if (m_sActiveType == QLatin1String("ORACLE"))
+    case HostDatabase::DbType::Oracle:
         return openOracle(server, databaseName, userName, password, message, port);
-    if (m_sActiveType == QLatin1String("ACCESS")) {
+    case HostDatabase::DbType::Access:
         if (!server.isEmpty())
             return openAccessFromFile(server, message);
         return openAccess(databaseName, message, userName, password);
+    case HostDatabase::DbType::None:
+    case HostDatabase::DbType::Other:
+        break;
     }
     return false;
 }
@@ -153,9 +164,8 @@ bool PosDB::openMysql(const QString &host, const QString &databaseName, const QS
     return true;
 }
 
-bool PosDB::openSqlServer(const QString &server, const QString &databaseName,
-                          const QString &userName, const QString &password, QString &message,
-                          int port)
+bool PosDB::openSqlServer(const QString &server, const QString &databaseName, const QString &userName,
+                          const QString &password, QString &message, int port)
 {
     if (!m_pDb)
         return false;
@@ -179,8 +189,7 @@ bool PosDB::openOracle(const QString &host, const QString &serviceName, const QS
     return openConnection(message);
 }
 
-bool PosDB::openAccess(const QString &path, QString &message, const QString &userName,
-                       const QString &password)
+bool PosDB::openAccess(const QString &path, QString &message, const QString &userName, const QString &password)
 {
     if (!m_pDb)
         return false;
@@ -197,7 +206,7 @@ bool PosDB::openAccessFromFile(const QString &fileName, QString &message)
         return false;
     const QString text = HostDatabase::decodeConnectionFile(file.readAll());
     const QString path = HostDatabase::resolveAccessPath(HostDatabase::accessPathFromConnectionText(text),
-                                                  AppSettings::applicationDir());
+                                                         AppSettings::applicationDir());
     return openAccess(path, message, QStringLiteral("sa"), QString());
 }
 
@@ -220,7 +229,7 @@ void PosDB::setConnectOptions(const QString &options)
 
 // The prelude every traced statement shares: no connection object, the trace, a closed
 // connection; the body runs only on an open connection, guarded against exceptions.
-template <typename Body>
+template<typename Body>
 bool PosDB::traced(const QString &operation, const QString &statement, QString &message, Body body)
 {
     if (!m_pDb) {
@@ -250,8 +259,8 @@ bool PosDB::openRecordset(const QString &sql, QSqlQuery &result, QString &messag
     });
 }
 
-bool PosDB::openRecordset(const QString &sql, const QVariantList &bindValues, QSqlQuery &result,
-                          QString &message, const QString &traceSql)
+bool PosDB::openRecordset(const QString &sql, const QVariantList &bindValues, QSqlQuery &result, QString &message,
+                          const QString &traceSql)
 {
     return traced(QStringLiteral("openRecordset"), traceSql, message, [&] {
         QSqlQuery query(*m_pDb);
@@ -285,16 +294,12 @@ bool PosDB::excuteSQL(const QString &sql, QString &message)
 bool PosDB::exexProc(const QString &name, QString &message)
 {
     return traced(QStringLiteral("exexProc"), name, message, [&] {
-        QString sql;
-        if (m_sActiveType == QLatin1String("SQLSERVER"))
-            sql = QStringLiteral("exec ") + name + QLatin1Char(' ');
-        else if (m_sActiveType == QLatin1String("ORACLE"))
-            sql = QStringLiteral("call ") + name + QStringLiteral("() ");
-        if (sql.isEmpty()) {
-            message = QStringLiteral("不支持在数据库类型") + m_sActiveType
-                + QStringLiteral("执行存储过程");
+        const HostDatabase::DbTypeTraits &type = HostDatabase::dbTypeTraits(m_activeType);
+        if (!*type.execPrefix) {
+            message = unsupportedProcedureText();
             return false;
         }
+        const QString sql = QLatin1String(type.execPrefix) + name + QLatin1String(type.execSuffix);
         QSqlQuery query(*m_pDb);
         query.clear();
         if (!query.prepare(sql) || !query.exec()) {
@@ -305,8 +310,12 @@ bool PosDB::exexProc(const QString &name, QString &message)
     });
 }
 
-bool PosDB::exexProcWithArgs(const QString &name, QList<HostDatabase::ProcParam> &parameters,
-                             QString &message)
+QString PosDB::unsupportedProcedureText() const
+{
+    return QStringLiteral("不支持在数据库类型") + activeType() + QStringLiteral("执行存储过程");
+}
+
+bool PosDB::exexProcWithArgs(const QString &name, QList<HostDatabase::ProcParam> &parameters, QString &message)
 {
     if (!m_pDb) {
         message = kNotCreated;
@@ -322,10 +331,10 @@ bool PosDB::exexProcWithArgs(const QString &name, QList<HostDatabase::ProcParam>
             message += kNotOpened;
             return false;
         }
-        const QString sql = HostDatabase::procedureCallSql(m_sActiveType, name, parameters);
+        const QString sql =
+            HostDatabase::procedureCallSql(HostDatabase::dbTypeTraits(m_activeType).procedureCall, name, parameters);
         if (sql.isEmpty()) {
-            message = QStringLiteral("不支持在数据库类型") + m_sActiveType
-                + QStringLiteral("执行存储过程");
+            message = unsupportedProcedureText();
             return false;
         }
         QSqlQuery query(*m_pDb);
@@ -354,8 +363,7 @@ bool PosDB::exexProcWithArgs(const QString &name, QList<HostDatabase::ProcParam>
     });
 }
 
-bool PosDB::exexProcWithValues(const QString &name, const QString &format,
-                               const QVariantList &values, QString &message)
+bool PosDB::exexProcWithValues(const QString &name, const QString &format, const QVariantList &values, QString &message)
 {
     return traced(QStringLiteral("exexProcWithValues"), name, message, [&] {
         QVariantList converted;
@@ -363,13 +371,11 @@ bool PosDB::exexProcWithValues(const QString &name, const QString &format,
             message += kBadProcedure;
             return false;
         }
-        return runBound(HostDatabase::positionalExecSql(name, converted.size()), QStringList(),
-                        converted, message);
+        return runBound(HostDatabase::positionalExecSql(name, converted.size()), QStringList(), converted, message);
     });
 }
 
-bool PosDB::runBound(const QString &sql, const QStringList &names, const QVariantList &values,
-                     QString &message)
+bool PosDB::runBound(const QString &sql, const QStringList &names, const QVariantList &values, QString &message)
 {
     QSqlQuery query(*m_pDb);
     query.clear();
@@ -416,14 +422,13 @@ QDateTime PosDB::getServerTime()
     QString message;
     QDateTime serverTime;
     HostDatabase::runGuarded(message, [&] {
-        const QString sql = HostDatabase::serverTimeSql(m_sActiveType);
+        const QString sql = QString::fromLatin1(HostDatabase::dbTypeTraits(m_activeType).serverTimeSql);
         if (!isOpen() || sql.isEmpty())
             return false;
         QSqlQuery query(*m_pDb);
         if (!query.exec(sql) || !query.next())
             return false;
-        serverTime = HostDatabase::convertByLetter(query.value(QStringLiteral("date")), QLatin1Char('t'))
-                         .toDateTime();
+        serverTime = HostDatabase::convertByLetter(query.value(QStringLiteral("date")), QLatin1Char('t')).toDateTime();
         return serverTime.isValid();
     });
     return serverTime.isValid() ? serverTime : QDateTime::currentDateTime();
@@ -527,8 +532,7 @@ int PosDB::recordCount(int handle)
     return count;
 }
 
-bool PosDB::getFieldValue(int handle, const QStringList &fields, const QString &format,
-                          QVariantList &values)
+bool PosDB::getFieldValue(int handle, const QStringList &fields, const QString &format, QVariantList &values)
 {
     values.clear();
     QString message;
@@ -555,8 +559,8 @@ bool PosDB::getFieldValue(int handle, const QStringList &fields, const QString &
 bool PosDB::insertRecord(const QString &table, const QStringList &fields, const QString &format,
                          const QVariantList &values, QString &message)
 {
-    return runFormatted(QStringLiteral("insertRecord"), HostDatabase::insertSql(table, fields), fields, format,
-                        values, message);
+    return runFormatted(QStringLiteral("insertRecord"), HostDatabase::insertSql(table, fields), fields, format, values,
+                        message);
 }
 
 bool PosDB::updateRecord(const QString &table, const QStringList &fields, const QString &format,
@@ -567,13 +571,12 @@ bool PosDB::updateRecord(const QString &table, const QStringList &fields, const 
 }
 
 // Insert and update share everything but their statement: trace, checks, conversion, binding.
-bool PosDB::runFormatted(const QString &operation, const QString &sql, const QStringList &fields,
-                         const QString &format, const QVariantList &values, QString &message)
+bool PosDB::runFormatted(const QString &operation, const QString &sql, const QStringList &fields, const QString &format,
+                         const QVariantList &values, QString &message)
 {
     return traced(operation, sql, message, [&] {
         QVariantList converted;
-        if (fields.size() != values.size()
-            || !HostDatabase::convertByFormat(format, values, converted)) {
+        if (fields.size() != values.size() || !HostDatabase::convertByFormat(format, values, converted)) {
             message += kCountMismatch;
             return false;
         }

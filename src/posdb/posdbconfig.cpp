@@ -12,6 +12,16 @@ namespace HostDatabase {
 
 namespace {
 
+const DbTypeTraits kDbTypes[] = {
+    {DbType::Sqlite, "SQLITE", "QSQLITE", "select datetime('now') as date", "", "", ProcedureCall::None},
+    {DbType::MySql, "MYSQL", "QMYSQL", "select current_timestamp as date", "", "", ProcedureCall::None},
+    {DbType::SqlServer, "SQLSERVER", "QODBC", "select getdate() as date", "exec ", " ", ProcedureCall::Marks},
+    {DbType::Oracle, "ORACLE", "QOCI", "select sysdate as date from dual", "call ", "() ", ProcedureCall::Named},
+    {DbType::Access, "ACCESS", "QODBC", "select getdate() as date", "", "", ProcedureCall::None},
+};
+const DbTypeTraits kNoType = {DbType::None, "", "", "", "", "", ProcedureCall::None};
+const DbTypeTraits kOtherType = {DbType::Other, "", "", "", "", "", ProcedureCall::None};
+
 class HostIni
 {
 public:
@@ -30,6 +40,27 @@ private:
 
 }
 
+DbType dbTypeFromText(const QString &text)
+{
+    if (text.isEmpty())
+        return DbType::None;
+    const QString upper = text.toUpper();
+    for (const DbTypeTraits &row : kDbTypes) {
+        if (upper == QLatin1String(row.name))
+            return row.type;
+    }
+    return DbType::Other;
+}
+
+const DbTypeTraits &dbTypeTraits(DbType type)
+{
+    for (const DbTypeTraits &row : kDbTypes) {
+        if (row.type == type)
+            return row;
+    }
+    return type == DbType::Other ? kOtherType : kNoType;
+}
+
 PosDbConfig readPosDbConfig(const QString &applicationDir)
 {
     PosDbConfig config;
@@ -38,7 +69,7 @@ PosDbConfig readPosDbConfig(const QString &applicationDir)
 
     if (sysType == QLatin1String("GEN6")) {
         const HostIni host(applicationDir, AppSettings::kHostConfigIni);
-        config.dbType = host.text("DataBase/DbType");
+        config.dbType = dbTypeFromText(host.text("DataBase/DbType"));
         config.server = host.text("DataBase/ServiceName");
         config.databaseName = host.text("DataBase/DBName");
         config.userName = host.text("DataBase/UserName");
@@ -48,7 +79,7 @@ PosDbConfig readPosDbConfig(const QString &applicationDir)
     }
 
     // Older tills run SQL Server only; the credentials live in the plug-in's own INI file.
-    config.dbType = QStringLiteral("SQLSERVER");
+    config.dbType = DbType::SqlServer;
     config.userName = plugin.text("Config/UserName");
     config.password = plugin.text("Config/Password");
     config.port = kSqlServerDefaultPort;
@@ -64,24 +95,10 @@ PosDbConfig readPosDbConfig(const QString &applicationDir)
     return config;
 }
 
-QString driverForType(const QString &upperType)
-{
-    if (upperType == QLatin1String("SQLITE"))
-        return QStringLiteral("QSQLITE");
-    if (upperType == QLatin1String("MYSQL"))
-        return QStringLiteral("QMYSQL");
-    if (upperType == QLatin1String("SQLSERVER") || upperType == QLatin1String("ACCESS"))
-        return QStringLiteral("QODBC");
-    if (upperType == QLatin1String("ORACLE"))
-        return QStringLiteral("QOCI");
-    return QString();
-}
-
 QString resolveBareFileName(const QString &path, const QString &applicationDir)
 {
     const QString trimmed = path.trimmed();
-    if (trimmed.contains(QLatin1Char(':')) || trimmed.contains(QLatin1Char('/'))
-        || trimmed.contains(QLatin1Char('\\')))
+    if (trimmed.contains(QLatin1Char(':')) || trimmed.contains(QLatin1Char('/')) || trimmed.contains(QLatin1Char('\\')))
         return trimmed;
     return QStringLiteral("%1/%2").arg(applicationDir, trimmed);
 }
@@ -91,8 +108,7 @@ QString sqlServerConnectionString(const QString &server, const QString &database
     return QStringLiteral("DRIVER={SQL SERVER};SERVER=%1;DATABASE=%2").arg(server, databaseName);
 }
 
-QString accessConnectionString(const QString &path, const QString &userName,
-                               const QString &password)
+QString accessConnectionString(const QString &path, const QString &userName, const QString &password)
 {
     return QStringLiteral("DRIVER={Microsoft Access Driver (*.mdb,*.accdb)};DBQ=%1;UID=%2;PWD=%3")
         .arg(path, userName, password);
@@ -137,8 +153,7 @@ QString resolveAccessPath(const QString &path, const QString &applicationDir)
 
 QString traceText(const QString &operation, const QString &statement)
 {
-    return QStringLiteral("函数:") + operation + QStringLiteral("||执行:") + statement
-        + QStringLiteral("||");
+    return QStringLiteral("函数:") + operation + QStringLiteral("||执行:") + statement + QStringLiteral("||");
 }
 
 }

@@ -70,8 +70,8 @@ QString insertSql(const QString &table, const QStringList &fields)
     QStringList placeholders;
     for (const QString &field : fields)
         placeholders.append(QLatin1Char(':') + field);
-    return QStringLiteral("INSERT INTO %1(").arg(table) + fields.join(QLatin1Char(','))
-        + QStringLiteral(") VALUES (") + placeholders.join(QLatin1Char(',')) + QLatin1Char(')');
+    return QStringLiteral("INSERT INTO %1(").arg(table) + fields.join(QLatin1Char(',')) + QStringLiteral(") VALUES (")
+        + placeholders.join(QLatin1Char(',')) + QLatin1Char(')');
 }
 
 QString updateSql(const QString &table, const QStringList &fields, const QString &condition)
@@ -112,22 +112,24 @@ QString insertStatementText(const QString &table, const QList<FieldValue> &field
 }
 
 ProcParam::ProcParam(const QString &name_, const QString &value_, int direction_, int valueType_)
-    : name(name_), value(value_), direction(direction_), valueType(valueType_)
+    : name(name_)
+    , value(value_)
+    , direction(direction_)
+    , valueType(valueType_)
 {
     if (direction != kOutput && value.isEmpty() && valueType == 1)
         value = QStringLiteral("***");
 }
 
-QString procedureCallSql(const QString &upperType, const QString &name,
-                         const QList<ProcParam> &params)
+QString procedureCallSql(ProcedureCall form, const QString &name, const QList<ProcParam> &params)
 {
-    if (upperType == QLatin1String("ORACLE")) {
+    if (form == ProcedureCall::Named) {
         QString sql = QStringLiteral("CALL %1(").arg(name);
         for (int i = 0; i < params.size(); ++i)
             sql += (i == 0 ? QStringLiteral(":") : QStringLiteral(",:")) + params.at(i).name;
         return sql + QLatin1Char(')');
     }
-    if (upperType == QLatin1String("SQLSERVER")) {
+    if (form == ProcedureCall::Marks) {
         QString sql = QStringLiteral("exec %1 ").arg(name);
         for (int i = 0; i < params.size(); ++i) {
             sql += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
@@ -148,19 +150,6 @@ bool convertParamValue(const ProcParam &param, QVariant &converted)
         return converted.isValid() || param.valueType == QMetaType::UnknownType;
     }
     return converted.convert(param.valueType);
-}
-
-QString serverTimeSql(const QString &upperType)
-{
-    if (upperType == QLatin1String("SQLITE"))
-        return QStringLiteral("select datetime('now') as date");
-    if (upperType == QLatin1String("MYSQL"))
-        return QStringLiteral("select current_timestamp as date");
-    if (upperType == QLatin1String("SQLSERVER") || upperType == QLatin1String("ACCESS"))
-        return QStringLiteral("select getdate() as date");
-    if (upperType == QLatin1String("ORACLE"))
-        return QStringLiteral("select sysdate as date from dual");
-    return QString();
 }
 
 bool runGuarded(QString &message, const std::function<bool()> &body)

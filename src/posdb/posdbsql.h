@@ -8,6 +8,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include "posdb/posdbconfig.h"
+
 // Statement texts and value conversions of the POS database class; no connection needed.
 namespace HostDatabase {
 
@@ -30,7 +32,7 @@ struct FieldValue
 {
     QString name;
     QString value;
-    bool isText = false;    // quoted when true, written bare otherwise
+    bool isText = false; // quoted when true, written bare otherwise
 };
 // "insert into t(a,b) values('x',1);". Quotes inside a text value are doubled, so the value
 // stays one literal whatever it holds.
@@ -53,15 +55,10 @@ struct ProcParam
 
     bool isOutput() const { return direction == kOutput; }
 };
-// The call text by upper-cased database type; empty for a type without procedure calls.
-// ORACLE: "CALL p(:a,:b)"; SQLSERVER: "exec p ?,? output".
-QString procedureCallSql(const QString &upperType, const QString &name,
-                         const QList<ProcParam> &params);
+// The call text in the type's form (DbTypeTraits::procedureCall); empty for ProcedureCall::None.
+QString procedureCallSql(ProcedureCall form, const QString &name, const QList<ProcParam> &params);
 // False when the text does not convert to the parameter's value type.
 bool convertParamValue(const ProcParam &param, QVariant &converted);
-
-// The statement that reads the server's clock, by upper-cased type; empty when unknown.
-QString serverTimeSql(const QString &upperType);
 
 // Runs body and turns anything it throws into false plus text appended to message:
 // the exception's own text when it has one, "未定义的异常" otherwise.

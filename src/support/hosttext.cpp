@@ -26,12 +26,6 @@ QByteArray toLocal8Bit(const QString &text)
     return text.toLocal8Bit();
 }
 
-QByteArray toGbk(const QString &text)
-{
-    QTextCodec *codec = gbkCodec();
-    return codec ? codec->fromUnicode(text) : text.toLocal8Bit();
-}
-
 bool copyOut(char *dst, const QString &text, int maxSize)
 {
     if (!dst)

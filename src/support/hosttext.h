@@ -10,7 +10,6 @@ namespace HostText {
 // A null pointer reads as an empty document.
 QString fromGbk(const char *text);
 QByteArray toLocal8Bit(const QString &text);
-QByteArray toGbk(const QString &text);
 
 // Copies text (local 8-bit) and its terminator into dst. With maxSize > 0 the copy is refused
 // (false, nothing written) when it would need more than maxSize bytes; a null dst is skipped.

@@ -1,7 +1,7 @@
 #include "coupmsgwidget.h"
 #include "ui_coupmsgwidget.h"
 
-#include "support/resources.h"
+#include "ui/resources.h"
 #include "ui/overlayframe.h"
 
 CoupMsgWidget::CoupMsgWidget(QWidget *parent)

@@ -10,7 +10,7 @@
 #include <QStyleOptionViewItem>
 #include <QWidget>
 
-#include "support/resources.h"
+#include "ui/resources.h"
 #include "ui/couponrows.h"
 
 namespace DelegatePaint {
@@ -74,8 +74,8 @@ void drawEdges(QPainter *painter, const QRect &cell, const Edges &edges)
         painter->drawLine(cell.topRight(), cell.bottomRight());
 }
 
-void drawCellContent(QPainter *painter, const QStyleOptionViewItem &option,
-                     const QModelIndex &index, const QFont &font, const QWidget *view)
+void drawCellContent(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index, const QFont &font,
+                     const QWidget *view)
 {
     const QString text = index.data(Qt::DisplayRole).toString();
     const Qt::Alignment alignment = Qt::AlignHCenter | Qt::AlignVCenter;
@@ -88,12 +88,10 @@ void drawCellContent(QPainter *painter, const QStyleOptionViewItem &option,
     QStyle *style = QApplication::style();
     if (content.picture != Picture::None) {
         ensureImageResources();
-        style->drawItemPixmap(painter, option.rect, Qt::AlignCenter,
-                              QPixmap(picturePath(content.picture)));
+        style->drawItemPixmap(painter, option.rect, Qt::AlignCenter, QPixmap(picturePath(content.picture)));
     } else if (content.drawsText) {
         const QPalette palette = view ? view->palette() : QApplication::palette();
-        style->drawItemText(painter, textRect(option.rect), int(alignment), palette, true, text,
-                            QPalette::NoRole);
+        style->drawItemText(painter, textRect(option.rect), int(alignment), palette, true, text, QPalette::NoRole);
     }
 }
 

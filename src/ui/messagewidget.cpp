@@ -4,7 +4,7 @@
 #include <QKeyEvent>
 
 #include "support/appsettings.h"
-#include "support/resources.h"
+#include "ui/resources.h"
 #include "ui/overlayframe.h"
 
 MessageWidget::MessageWidget(QWidget *parent)
@@ -18,8 +18,8 @@ MessageWidget::MessageWidget(QWidget *parent)
     OverlayFrame::setUp(*this);
 
     // Tills with a keyboard-only layout tell the cashier which key confirms.
-    const QString uiType = AppSettings::readIni(AppSettings::kUiIni, QStringLiteral("Config/UiType"),
-                                                QStringLiteral("0"));
+    const QString uiType =
+        AppSettings::readIni(AppSettings::kUiIni, QStringLiteral("Config/UiType"), QStringLiteral("0"));
     if (uiType == QLatin1String("1"))
         m_ui->QbtnOK->setText(QStringLiteral("确定(Enter)"));
 }

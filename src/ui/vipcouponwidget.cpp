@@ -14,7 +14,7 @@
 
 #include "records/discounts.h"
 #include "support/appsettings.h"
-#include "support/resources.h"
+#include "ui/resources.h"
 #include "ui/coupmsgwidget.h"
 #include "ui/couponrows.h"
 #include "ui/delegatepaint.h"
@@ -34,14 +34,14 @@ constexpr int kHeaderHeight = 50;
 constexpr int kStillFilling = std::numeric_limits<int>::min();
 
 const char *const kScrollBarStyle =
-        "QScrollBar:vertical { border-radius:0px; background: #DEE2ED; width: 20px; }"
-        "QScrollBar::handle:vertical { background: #34456E; min-height: 30px; border-radius:10px; }"
-        "QScrollBar::add-line:vertical { background: none; border: none; }"
-        "QScrollBar::sub-line:vertical { background: none; border: none;}"
-        "QScrollBar::up-arrow:vertical, QScrollBar::down-arrow:vertical {border: none;width: 0;"
-        "height: 0;background: none;}"
-        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical {background: none;"
-        "border: none;}";
+    "QScrollBar:vertical { border-radius:0px; background: #DEE2ED; width: 20px; }"
+    "QScrollBar::handle:vertical { background: #34456E; min-height: 30px; border-radius:10px; }"
+    "QScrollBar::add-line:vertical { background: none; border: none; }"
+    "QScrollBar::sub-line:vertical { background: none; border: none;}"
+    "QScrollBar::up-arrow:vertical, QScrollBar::down-arrow:vertical {border: none;width: 0;"
+    "height: 0;background: none;}"
+    "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical {background: none;"
+    "border: none;}";
 
 }
 
@@ -66,12 +66,10 @@ VipCouponWidget::VipCouponWidget(QWidget *parent)
     m_ui->Qwidgetback->installEventFilter(this);
     m_ui->tableView->installEventFilter(this);
     SetupTable();
-    connect(m_ui->tableView, &QAbstractItemView::clicked, this,
-            &VipCouponWidget::SlotTableViewClicked);
+    connect(m_ui->tableView, &QAbstractItemView::clicked, this, &VipCouponWidget::SlotTableViewClicked);
 
     m_nMaxCount = CouponRows::maxCountFrom(
-            AppSettings::readIni(AppSettings::kPluginIni, QStringLiteral("Config/DiscountCountMax"),
-                                 QStringLiteral("0")));
+        AppSettings::readIni(AppSettings::kPluginIni, QStringLiteral("Config/DiscountCountMax"), QStringLiteral("0")));
 }
 
 VipCouponWidget::~VipCouponWidget() = default;
@@ -90,9 +88,8 @@ void VipCouponWidget::SetupTable()
 {
     m_pModel = new QStandardItemModel(0, CouponRows::kColumnCount, this);
     m_pModel->setHorizontalHeaderLabels({QObject::tr(" "), QObject::tr("选择"), QObject::tr("券号"),
-                                         QObject::tr("券名称"), QObject::tr("面额"),
-                                         QObject::tr("使用期限"), QObject::tr("使用规则"),
-                                         QObject::tr("不可用原因")});
+                                         QObject::tr("券名称"), QObject::tr("面额"), QObject::tr("使用期限"),
+                                         QObject::tr("使用规则"), QObject::tr("不可用原因")});
     QTableView *table = m_ui->tableView;
     table->setModel(m_pModel);
     table->verticalHeader()->hide();
@@ -115,14 +112,13 @@ void VipCouponWidget::SetColumnWidths()
 {
     // The scroll area lays its bar out at the bar's size hint; the bar's geometry can still be
     // the unstyled one when show() follows the constructor without an event loop in between.
-    const QVector<int> widths = CouponRows::columnWidths(
-            m_ui->tableView->width(), m_ui->tableView->verticalScrollBar()->sizeHint().width());
+    const QVector<int> widths =
+        CouponRows::columnWidths(m_ui->tableView->width(), m_ui->tableView->verticalScrollBar()->sizeHint().width());
     for (int column = 0; column < widths.size(); ++column)
         m_ui->tableView->setColumnWidth(column, widths.at(column));
 }
 
-int VipCouponWidget::show(QList<VipCouponDetail> vipCouponDetails, QList<CouponPayDetail>,
-                          QList<GoodDetail>)
+int VipCouponWidget::show(QList<VipCouponDetail> vipCouponDetails, QList<CouponPayDetail>, QList<GoodDetail>)
 {
     // The pay and goods lines arrive with the refresh that filling triggers.
     SetColumnWidths();
@@ -205,8 +201,8 @@ void VipCouponWidget::ToggleCurrentCoupon()
         return;
 
     const VipCouponDetail coupon = m_CouponDetails.at(row);
-    switch (CouponRows::toggleOutcome(CellText(row, CouponRows::kTickColumn), coupon,
-                                      m_SelCouponDetails, m_nMaxCount)) {
+    switch (
+        CouponRows::toggleOutcome(CellText(row, CouponRows::kTickColumn), coupon, m_SelCouponDetails, m_nMaxCount)) {
     case ToggleOutcome::Unchanged:
         break;
     case ToggleOutcome::LimitReached:
@@ -216,8 +212,7 @@ void VipCouponWidget::ToggleCurrentCoupon()
         m_log.WriteLog(LogModule::kLibrary, QStringLiteral("改变选框状态"), QStringLiteral("取消选中"));
         SetCellText(row, CouponRows::kTickColumn, QString::fromLatin1(CouponRows::kUnticked));
         SetRowStandard(row);
-        const int index = CouponRows::indexOfCode(m_SelCouponDetails,
-                                                  CellText(row, CouponRows::kCodeColumn));
+        const int index = CouponRows::indexOfCode(m_SelCouponDetails, CellText(row, CouponRows::kCodeColumn));
         if (index >= 0)
             m_SelCouponDetails.removeAt(index);
         RequestCouponRefresh();
@@ -293,11 +288,9 @@ void VipCouponWidget::SlotTableViewClicked(QModelIndex current)
         if (!m_pCoupMsg)
             m_pCoupMsg = std::make_unique<CoupMsgWidget>();
         if (current.column() == CouponRows::kRuleColumn)
-            m_pCoupMsg->ShowCouponInfo(coupon.certiInfoName, coupon.depict,
-                                       QStringLiteral("使用规则："));
+            m_pCoupMsg->ShowCouponInfo(coupon.certiInfoName, coupon.depict, QStringLiteral("使用规则："));
         else
-            m_pCoupMsg->ShowCouponInfo(coupon.certiInfoName, coupon.unAvailableRemark,
-                                       QStringLiteral("不可用原因："));
+            m_pCoupMsg->ShowCouponInfo(coupon.certiInfoName, coupon.unAvailableRemark, QStringLiteral("不可用原因："));
         break;
     }
     default:
@@ -326,7 +319,8 @@ void VipCouponWidget::on_btnPreRow_clicked()
         m_log.WriteLog(LogModule::kLibrary, QStringLiteral("上一行"), QStringLiteral("当前为第一行"));
     } else {
         SelectRow(row - 1);
-        m_log.WriteLog(LogModule::kLibrary, QStringLiteral("上一行"), QStringLiteral("当前为行") + QString::number(row));
+        m_log.WriteLog(LogModule::kLibrary, QStringLiteral("上一行"),
+                       QStringLiteral("当前为行") + QString::number(row));
     }
 }
 
@@ -353,8 +347,7 @@ void VipCouponWidget::on_bntExit_clicked()
 
 bool VipCouponWidget::eventFilter(QObject *watched, QEvent *event)
 {
-    if ((watched == m_ui->Qwidgetback || watched == m_ui->tableView)
-            && event->type() == QEvent::KeyPress) {
+    if ((watched == m_ui->Qwidgetback || watched == m_ui->tableView) && event->type() == QEvent::KeyPress) {
         keyPressEvent(static_cast<QKeyEvent *>(event));
         return true;
     }
@@ -366,8 +359,7 @@ void VipCouponWidget::keyPressEvent(QKeyEvent *event)
     const int key = event->key();
     // The POS keyboard's digit and enter keys belong to the host's own input; the dialog gives no
     // key a meaning by itself, not even Escape: the controller maps the rest.
-    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Shift
-            || (key >= Qt::Key_0 && key <= Qt::Key_9))
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Shift || (key >= Qt::Key_0 && key <= Qt::Key_9))
         return;
     emit SignKeyPressed(key);
 }

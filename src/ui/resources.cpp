@@ -1,4 +1,4 @@
-#include "support/resources.h"
+#include "ui/resources.h"
 
 #include <QtGlobal>
 #include <QDir>
