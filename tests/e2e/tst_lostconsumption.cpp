@@ -165,28 +165,6 @@ private slots:
         QCOMPARE(till.coupon(), "consumed");
     }
 
-    // Two host processes of one till: while one waits for the answer to its retry, the other
-    // journals a reversal of its own; neither loses the other's entry.
-    void twoHostsShareTheJournal()
-    {
-        Till till;
-        QVERIFY(till.start({{kConsume, QJsonObject {{"apply", true}, {"drop", true}}},
-                            {kCancel,
-                             QJsonArray {QJsonObject {{"delayMs", 10000}, {"bodyJson", QJsonObject {{"code", "0"}}}},
-                                         QJsonObject {{"status", 503}}}}},
-                           20));
-        till.folder.writeText(
-            "TwCouponPay5.reversals.json",
-            QJsonDocument(QJsonArray {QJsonObject {{"params", QJsonObject {{"code", R"(["R1"])"}}}}}).toJson());
-        QProcess first;
-        till.folder.start(first, QStringList {"--lib", PLUGIN_PATH, "--gbk"} + TestSupport::sampleDocuments("cancel"));
-        QTRY_VERIFY_WITH_TIMEOUT(till.sim.requests().size() == 1, 20000);
-        QCOMPARE(QString::fromUtf8(till.sale().params.value(5)), "111111");
-        QVERIFY(first.waitForFinished(60000));
-        QCOMPARE(till.journalStates(), QStringList {"pending"});
-        QCOMPARE(till.reversals(), 1);
-    }
-
     // The server consumed the coupons but the documents exceed what the host agreed to take.
     void successTheHostCannotTakeIsReversed()
     {
