@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QObject>
+#include <QThread>
 #include <QTimer>
 
 #include "entry/qmfcapp.h"
@@ -31,7 +32,8 @@ bool s_callRunning = false;
 int agreedBufferSize()
 {
     bool ok = false;
-    const int size = AppSettings::readIni(AppSettings::kPluginIni, QStringLiteral("Config/OutputBufferSize")).toInt(&ok);
+    const int size =
+        AppSettings::readIni(AppSettings::kPluginIni, QStringLiteral("Config/OutputBufferSize")).toInt(&ok);
     return ok && size >= 64 ? size : 0;
 }
 
@@ -70,9 +72,10 @@ void writeSuccess(LogWriter &log, const HostParameters &params, const VipCouponW
         log.WriteLog(LogModule::kTitle, QStringLiteral("传出参数超过约定的缓冲区大小，未传出"),
                      QStringLiteral("金额：") + result.amount + QStringLiteral("\n折扣文档：") + result.discountXml
                          + QStringLiteral("\n支付文档：") + result.paymentXml);
-        writeFailure(log, params,
-                     QStringLiteral("交易已在服务器完成，但传出参数超过约定的缓冲区大小（%1字节），请联系管理员处理").arg(limit),
-                     limit);
+        writeFailure(
+            log, params,
+            QStringLiteral("交易已在服务器完成，但传出参数超过约定的缓冲区大小（%1字节），请联系管理员处理").arg(limit),
+            limit);
         return;
     }
     HostText::copyOut(params.at(5), kSuccess);
@@ -184,10 +187,13 @@ int cardTrans(LogWriter &libraryLog, const HostParameters &params)
     const int bufferSize = agreedBufferSize();
     QCoreApplication *application = QCoreApplication::instance();
     if (!application) {
-        const QString reason = QMfcApp::unavailableReason();
+        QString reason = QMfcApp::unavailableReason();
+        if (reason.isEmpty())
+            reason = QStringLiteral("没有Qt应用对象");
         libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"),
-                            QStringLiteral("无法创建界面环境：") + (reason.isEmpty() ? QStringLiteral("no Qt application") : reason));
-        writeFailure(libraryLog, params, QStringLiteral("动态库无法显示界面（没有可用的显示设备），请联系管理员处理"), bufferSize);
+                            QStringLiteral("无法创建界面环境：") + reason);
+        writeFailure(libraryLog, params, QStringLiteral("动态库无法显示界面（%1），请联系管理员处理").arg(reason),
+                     bufferSize);
         return 1;
     }
     // A Qt console host's application object cannot carry windows: Qt would end the process at
@@ -197,17 +203,27 @@ int cardTrans(LogWriter &libraryLog, const HostParameters &params)
                             QStringLiteral("无法创建界面环境：宿主程序的Qt应用对象是")
                                 + QString::fromLatin1(application->metaObject()->className())
                                 + QStringLiteral("，不是QApplication，不能显示窗口"));
-        writeFailure(libraryLog, params, QStringLiteral("动态库无法显示界面（宿主程序的Qt环境不支持窗口），请联系管理员处理"),
+        writeFailure(libraryLog, params,
+                     QStringLiteral("动态库无法显示界面（宿主程序的Qt环境不支持窗口），请联系管理员处理"), bufferSize);
+        return 1;
+    }
+    // Widgets live on the application object's thread only.
+    if (QThread::currentThread() != application->thread()) {
+        libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"),
+                            QStringLiteral("调用来自界面线程以外的线程，拒绝调用"));
+        writeFailure(libraryLog, params, QStringLiteral("动态库只能在加载它的界面线程中调用，请联系管理员处理"),
                      bufferSize);
         return 1;
     }
     if (s_callRunning) {
-        libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"), QStringLiteral("上一笔调用尚未结束，拒绝重入"));
+        libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"),
+                            QStringLiteral("上一笔调用尚未结束，拒绝重入"));
         writeFailure(libraryLog, params, QStringLiteral("上一笔交易仍在处理中，请稍后再试"), bufferSize);
         return 1;
     }
     s_callRunning = true;
     bool resultWritten = false;
+    QMfcApp::beginCall();
     try {
         runCall(libraryLog, params, bufferSize, resultWritten);
     } catch (const std::exception &e) {
@@ -217,6 +233,9 @@ int cardTrans(LogWriter &libraryLog, const HostParameters &params)
     }
     // A failure while closing must not turn a result the host already holds (coupons consumed
     // at the server) into a failure.
+    const bool succeeded = resultWritten && qstrcmp(params.at(5), "000000") == 0;
+    if (!QMfcApp::endCall().isEmpty() && !succeeded)
+        resultWritten = false;
     if (!resultWritten)
         writeFailure(libraryLog, params, QStringLiteral("动态库内部错误，请联系管理员处理"), bufferSize);
     s_callRunning = false;
