@@ -32,8 +32,7 @@ bool s_callRunning = false;
 int agreedBufferSize()
 {
     bool ok = false;
-    const int size =
-        AppSettings::readIni(AppSettings::kPluginIni, QStringLiteral("Config/OutputBufferSize")).toInt(&ok);
+    const int size = AppSettings::readIni(AppSettings::kPluginIni, QStringLiteral("Config/OutputBufferSize")).toInt(&ok);
     return ok && size >= 64 ? size : 0;
 }
 
@@ -72,10 +71,9 @@ void writeSuccess(LogWriter &log, const HostParameters &params, const VipCouponW
         log.WriteLog(LogModule::kTitle, QStringLiteral("传出参数超过约定的缓冲区大小，未传出"),
                      QStringLiteral("金额：") + result.amount + QStringLiteral("\n折扣文档：") + result.discountXml
                          + QStringLiteral("\n支付文档：") + result.paymentXml);
-        writeFailure(
-            log, params,
-            QStringLiteral("交易已在服务器完成，但传出参数超过约定的缓冲区大小（%1字节），请联系管理员处理").arg(limit),
-            limit);
+        writeFailure(log, params,
+                     QStringLiteral("交易已在服务器完成，但传出参数超过约定的缓冲区大小（%1字节），请联系管理员处理").arg(limit),
+                     limit);
         return;
     }
     HostText::copyOut(params.at(5), kSuccess);
@@ -203,8 +201,8 @@ int cardTrans(LogWriter &libraryLog, const HostParameters &params)
                             QStringLiteral("无法创建界面环境：宿主程序的Qt应用对象是")
                                 + QString::fromLatin1(application->metaObject()->className())
                                 + QStringLiteral("，不是QApplication，不能显示窗口"));
-        writeFailure(libraryLog, params,
-                     QStringLiteral("动态库无法显示界面（宿主程序的Qt环境不支持窗口），请联系管理员处理"), bufferSize);
+        writeFailure(libraryLog, params, QStringLiteral("动态库无法显示界面（宿主程序的Qt环境不支持窗口），请联系管理员处理"),
+                     bufferSize);
         return 1;
     }
     // Widgets live on the application object's thread only.
@@ -216,8 +214,7 @@ int cardTrans(LogWriter &libraryLog, const HostParameters &params)
         return 1;
     }
     if (s_callRunning) {
-        libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"),
-                            QStringLiteral("上一笔调用尚未结束，拒绝重入"));
+        libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"), QStringLiteral("上一笔调用尚未结束，拒绝重入"));
         writeFailure(libraryLog, params, QStringLiteral("上一笔交易仍在处理中，请稍后再试"), bufferSize);
         return 1;
     }
