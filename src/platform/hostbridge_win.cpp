@@ -68,8 +68,9 @@ bool pinModule(ModuleHandle module)
         return false;
     char buffer[kModuleNameBuffer] = {};
     const DWORD length = GetModuleFileNameA(static_cast<HMODULE>(module), buffer, kModuleNameBuffer);
-    // A full buffer means the name was cut short: a long or multi-byte install path.
-    if (length > 0 && length < kModuleNameBuffer)
+    // A full buffer means the name was cut short: a long or multi-byte install path. Windows then
+    // answers 256, Wine 255 with the name cut to fit.
+    if (length > 0 && length < kModuleNameBuffer - 1)
         return LoadLibraryA(buffer) != nullptr;
     HMODULE pinned = nullptr;
     return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
