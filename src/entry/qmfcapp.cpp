@@ -94,6 +94,11 @@ bool QMfcApp::EnsureApplication(void *module)
     const std::string reason = HostBridge::displayUnavailableReason(module);
     if (!reason.empty()) {
         unavailableReasonText() = QString::fromStdString(reason);
+#ifdef Q_OS_WIN
+        // Unloading would take Qt's DLLs out of the process and a later load could not bring
+        // them back cleanly: stay loaded, as with an application object.
+        s_pinned = HostBridge::pinModule(module);
+#endif
         return false;
     }
     s_hook = HostBridge::installMessageHook(&QMfcApp::deliverPostedEvents);
