@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QObject>
+#include <QThread>
 #include <QTimer>
 
 #include "entry/qmfcapp.h"
@@ -223,11 +224,12 @@ int cardTrans(LogWriter &libraryLog, const HostParameters &params)
     const int bufferSize = agreedBufferSize();
     QCoreApplication *application = QCoreApplication::instance();
     if (!application) {
-        const QString reason = QMfcApp::unavailableReason();
+        QString reason = QMfcApp::unavailableReason();
+        if (reason.isEmpty())
+            reason = QStringLiteral("没有Qt应用对象");
         libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"),
-                            QStringLiteral("无法创建界面环境：")
-                                + (reason.isEmpty() ? QStringLiteral("no Qt application") : reason));
-        writeFailure(libraryLog, params, QStringLiteral("动态库无法显示界面（没有可用的显示设备），请联系管理员处理"),
+                            QStringLiteral("无法创建界面环境：") + reason);
+        writeFailure(libraryLog, params, QStringLiteral("动态库无法显示界面（%1），请联系管理员处理").arg(reason),
                      bufferSize);
         return 1;
     }
@@ -242,6 +244,14 @@ int cardTrans(LogWriter &libraryLog, const HostParameters &params)
                      QStringLiteral("动态库无法显示界面（宿主程序的Qt环境不支持窗口），请联系管理员处理"), bufferSize);
         return 1;
     }
+    // Widgets live on the application object's thread only.
+    if (QThread::currentThread() != application->thread()) {
+        libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"),
+                            QStringLiteral("调用来自界面线程以外的线程，拒绝调用"));
+        writeFailure(libraryLog, params, QStringLiteral("动态库只能在加载它的界面线程中调用，请联系管理员处理"),
+                     bufferSize);
+        return 1;
+    }
     if (s_callRunning) {
         libraryLog.WriteLog(LogModule::kLibrary, QStringLiteral("TwCardTrans"),
                             QStringLiteral("上一笔调用尚未结束，拒绝重入"));
@@ -250,6 +260,7 @@ int cardTrans(LogWriter &libraryLog, const HostParameters &params)
     }
     s_callRunning = true;
     bool resultWritten = false;
+    QMfcApp::beginCall();
     try {
         runCall(libraryLog, params, bufferSize, resultWritten);
     } catch (const std::exception &e) {
@@ -259,6 +270,9 @@ int cardTrans(LogWriter &libraryLog, const HostParameters &params)
     }
     // A failure while closing must not turn a result the host already holds (coupons consumed
     // at the server) into a failure.
+    const bool succeeded = resultWritten && qstrcmp(params.at(5), "000000") == 0;
+    if (!QMfcApp::endCall().isEmpty() && !succeeded)
+        resultWritten = false;
     if (!resultWritten)
         writeFailure(libraryLog, params, QStringLiteral("动态库内部错误，请联系管理员处理"), bufferSize);
     s_callRunning = false;

@@ -59,7 +59,7 @@ struct WindowRect
 {
     long left = 0;
     long top = 0;
-    long right = 0;      // exclusive, as in a Windows RECT
+    long right = 0; // exclusive, as in a Windows RECT
     long bottom = 0;
 };
 
@@ -67,18 +67,20 @@ struct WindowRect
 
 // The module that contains the given address (our own code), or nullptr.
 ModuleHandle moduleOf(const void *address);
-// The module's file name (GetModuleFileNameA into 256 bytes); empty when it cannot be read.
-std::string moduleFileName(ModuleHandle module);
-// Loads the file once more (LoadLibraryA) so that the module stays in memory until the process
-// ends, whatever the host unloads.
-bool pinModule(const std::string &fileName);
+// The module's full file name in UTF-8, whatever its length; empty when it cannot be read.
+std::string modulePath(ModuleHandle module);
+// Keeps the module in memory until the process ends, whatever the host unloads: loads its file
+// once more (LoadLibraryA of the name GetModuleFileNameA reads into 256 bytes) or, when the name
+// does not fit there, pins it with GetModuleHandleExW.
+bool pinModule(ModuleHandle module);
 // GetCurrentThreadId.
 unsigned long currentThreadId();
 
 // Called each time the host's thread takes a message from its queue.
 using MessageCallback = void (*)();
 // Makes `callback` run while the host's own message loop runs on this thread (Windows:
-// SetWindowsHookExW WH_GETMESSAGE for GetCurrentThreadId(), passing on with CallNextHookEx).
+// SetWindowsHookExW WH_GETMESSAGE for GetCurrentThreadId(), passing on with CallNextHookEx;
+// calls with a negative code go straight on, as Windows requires).
 // Returns the hook handle; nullptr when the platform needs no hook (see the Linux file).
 HookHandle installMessageHook(MessageCallback callback);
 // Takes the hook out again (UnhookWindowsHookEx): at unload its procedure would go with us.
@@ -86,8 +88,9 @@ void removeMessageHook(HookHandle hook);
 // Whether deleting the Qt application object at unload is safe once the library has pinned
 // itself, i.e. when the unload only happens as the process ends.
 bool applicationTeardownAtExitIsSafe();
-// Why no Qt application object can be created here (empty when one can), e.g. no display.
-std::string displayUnavailableReason();
+// Why no Qt application object can be created here, in UTF-8 words for the cashier (empty when
+// one can): no display, or Qt's platform plug-in missing beside the module or not loadable.
+std::string displayUnavailableReason(ModuleHandle module);
 
 // --- Native windows (QWinWidget) ------------------------------------------------------------
 

@@ -14,15 +14,13 @@
 namespace HostBridge {
 
 namespace {
-constexpr short kKeyDown = -128;   // high bit set, as GetKeyState reports a pressed key
+constexpr short kKeyDown = -128; // high bit set, as GetKeyState reports a pressed key
 
 struct NativeWindow
 {
     long style = 0;
     HWND parent = 0;
     bool enabled = true;
-    bool hasRect = false;
-    WindowRect rect;
 };
 
 struct WindowState
@@ -78,22 +76,21 @@ ModuleHandle moduleOf(const void *address)
     return info.dli_fbase;
 }
 
-std::string moduleFileName(ModuleHandle module)
+std::string modulePath(ModuleHandle module)
 {
     if (!module)
         return std::string();
     Dl_info info;
     if (dladdr(module, &info) == 0 || !info.dli_fname)
         return std::string();
-    std::string name = info.dli_fname;
-    // The Windows call fills a 256-byte buffer: longer names cannot be read.
-    if (name.size() > 255)
-        return std::string();
-    return name;
+    return info.dli_fname;
 }
 
-bool pinModule(const std::string &fileName)
+bool pinModule(ModuleHandle module)
 {
+    const std::string fileName = modulePath(module);
+    if (fileName.empty())
+        return false;
     // RTLD_NODELETE keeps the code mapped even after the host's dlclose().
     return dlopen(fileName.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr
         || dlopen(fileName.c_str(), RTLD_NOW | RTLD_NODELETE) != nullptr;
@@ -112,9 +109,7 @@ HookHandle installMessageHook(MessageCallback)
     return nullptr;
 }
 
-void removeMessageHook(HookHandle)
-{
-}
+void removeMessageHook(HookHandle) { }
 
 bool applicationTeardownAtExitIsSafe()
 {
@@ -123,7 +118,7 @@ bool applicationTeardownAtExitIsSafe()
     return false;
 }
 
-std::string displayUnavailableReason()
+std::string displayUnavailableReason(ModuleHandle)
 {
     const char *platform = std::getenv("QT_QPA_PLATFORM");
     if (platform && *platform)
@@ -132,7 +127,8 @@ std::string displayUnavailableReason()
     const char *wayland = std::getenv("WAYLAND_DISPLAY");
     if ((display && *display) || (wayland && *wayland))
         return std::string();
-    return "no display: neither DISPLAY nor WAYLAND_DISPLAY is set and QT_QPA_PLATFORM names no platform";
+    // Neither DISPLAY nor WAYLAND_DISPLAY is set, and QT_QPA_PLATFORM names no platform.
+    return "没有可用的显示设备";
 }
 
 long setWindowStyle(HWND window, long style)
@@ -237,16 +233,12 @@ bool bringWindowToTop(HWND window)
 
 bool windowRect(HWND window, WindowRect &rect)
 {
-    if (QWindow *qtWindow = qtWindowFor(window, false)) {
-        const QRect frame = qtWindow->frameGeometry();
-        rect = {frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
-        return true;
-    }
-    const WindowState &s = state();
-    const auto found = s.windows.find(window);
-    if (found == s.windows.end() || !found->second.hasRect)
+    // Only the process's own Qt windows have a known place here.
+    QWindow *qtWindow = qtWindowFor(window, false);
+    if (!qtWindow)
         return false;
-    rect = found->second.rect;
+    const QRect frame = qtWindow->frameGeometry();
+    rect = {frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
     return true;
 }
 
@@ -269,15 +261,6 @@ short keyState(int virtualKey)
         return 0;
     }
     return (QGuiApplication::queryKeyboardModifiers() & modifier) ? kKeyDown : 0;
-}
-
-void setWindowRect(HWND window, const WindowRect &rect)
-{
-    if (!window)
-        return;
-    NativeWindow &native = state().windows[window];
-    native.rect = rect;
-    native.hasRect = true;
 }
 
 HWND topWindow()

@@ -8,9 +8,6 @@
 // layer cannot ask about and show the state it keeps.
 namespace HostBridge {
 
-// The rectangle GetWindowRect reports for a window that is not one of this process's Qt
-// windows (a host window on a platform without foreign windows).
-void setWindowRect(HWND window, const WindowRect &rect);
 // The last window BringWindowToTop was asked to raise (0 for none).
 HWND topWindow();
 // True when native windows are real and can be reparented (QWindow::fromWinId works).

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
+#include <stdexcept>
 
 #include "entry/qwinwidget.h"
 
@@ -29,7 +30,8 @@ EMBED_EXPORT void __cdecl embed_probe_start()
     QObject::connect(timer, &QTimer::timeout, [] { ++s_ticks; });
     timer->start(20);
     auto *sender = new QObject(qApp);
-    QObject::connect(sender, &QObject::objectNameChanged, qApp, [] { ++s_queued; }, Qt::QueuedConnection);
+    QObject::connect(
+        sender, &QObject::objectNameChanged, qApp, [] { ++s_queued; }, Qt::QueuedConnection);
     for (int i = 0; i < kQueuedSignals; ++i)
         sender->setObjectName(QString::number(i));
 }
@@ -58,7 +60,13 @@ EMBED_EXPORT int __cdecl embed_modal_check(HWND host, char *report, int size)
     dialog->exec();
     const int enabledAfter = IsWindowEnabled(host) ? 1 : 0;
     delete embedded;
-    std::snprintf(report, std::size_t(size), "host enabled before %d during %d after %d", enabledBefore,
-                  enabledDuring, enabledAfter);
+    std::snprintf(report, std::size_t(size), "host enabled before %d during %d after %d", enabledBefore, enabledDuring,
+                  enabledAfter);
     return enabledDuring;
+}
+
+// A Qt event handler that lets an exception escape while the library's call runs its loops.
+EMBED_EXPORT void __cdecl embed_throw_soon()
+{
+    QTimer::singleShot(100, qApp, [] { throw std::runtime_error("handler failed"); });
 }

@@ -13,9 +13,14 @@
  *   win-host [--lib DLL] [--embed DLL] modal
  *       show a modal Qt dialog over the host window through QWinWidget and print whether the
  *       host window was disabled meanwhile and got its focus back
- *   win-host [--lib DLL] reload HEADER GOODS PAY UDP2
- *       load, call, unload, load again and call again; print the Qt application object seen
- *       after each load
+ *   win-host [--lib DLL] [--embed DLL] entries HEADER GOODS PAY UDP2 COUNT
+ *       as an integrator's till would check it: the process DPI awareness before and after the
+ *       load (a LIB path with a backslash is loaded with LoadLibraryExA and
+ *       LOAD_WITH_ALTERED_SEARCH_PATH, the way to keep the library in a folder of its own);
+ *       a TwCardTrans call, one from a second thread; unload and load again; COUNT calls of
+ *       TwCardTransStd through a __stdcall pointer, comparing the stack pointer and the
+ *       outputs with the first call; with a Qt application object, a call during which a
+ *       Qt event handler throws
  */
 #include <windows.h>
 
@@ -25,6 +30,10 @@
 
 typedef int(__cdecl *CardTrans)(char *, char *, char *, char *, char *, char *, char *, char *, char *, char *,
                                 char *, char *);
+typedef int(__stdcall *CardTransStd)(char *, char *, char *, char *, char *, char *, char *, char *, char *, char *,
+                                     char *, char *);
+typedef HRESULT(WINAPI *GetProcessDpiAwarenessProc)(HANDLE, int *);
+typedef BOOL(WINAPI *IsProcessDpiAwareProc)(void);
 typedef void(__cdecl *ProbeStart)(void);
 typedef void(__cdecl *ProbeResult)(int *, int *);
 typedef int(__cdecl *ModalCheck)(HWND, char *, int);
@@ -202,13 +211,100 @@ static void *qtApplication(void)
 
 static HMODULE loadLibrary(const char *path)
 {
-    HMODULE library = LoadLibraryA(path);
+    /* A full path written with backslashes: the library's own folder comes first in the search
+     * for the DLLs it imports (Qt's), as for an executable in that folder. */
+    HMODULE library = strchr(path, '\\') ? LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH) : LoadLibraryA(path);
     if (!library)
         fail("LoadLibraryA");
     g_entry = (CardTrans)symbol(library, "TwCardTrans");
     if (!g_entry)
         fail("GetProcAddress TwCardTrans");
     return library;
+}
+
+/* The process DPI awareness (0 unaware, 1 system, 2 per monitor) as Windows 8.1 and later tell
+ * it; older systems only know whether the process is aware at all. -1: not to be read. */
+static int dpiAwareness(void)
+{
+    int awareness = -1;
+    GetProcessDpiAwarenessProc get = (GetProcessDpiAwarenessProc)symbol(LoadLibraryA("shcore.dll"), "GetProcessDpiAwareness");
+    IsProcessDpiAwareProc aware = (IsProcessDpiAwareProc)symbol(GetModuleHandleA("user32.dll"), "IsProcessDPIAware");
+    if (get && get(NULL, &awareness) == S_OK)
+        return awareness;
+    return aware ? (aware() ? 1 : 0) : -1;
+}
+
+static char *g_threadOut[8];
+
+static DWORD WINAPI callFromThread(void *unused)
+{
+    (void)unused;
+    g_entry(g_documents[0], g_documents[1], g_documents[2], g_documents[3], g_threadOut[0], g_threadOut[1],
+            g_threadOut[2], g_threadOut[3], g_threadOut[4], g_threadOut[5], g_threadOut[6], g_threadOut[7]);
+    return 0;
+}
+
+static void newBuffers(char **out)
+{
+    int i;
+    for (i = 0; i < 8; ++i)
+        out[i] = (char *)calloc(kBufferSize, 1);
+}
+
+static int entries(const char *libraryPath, const char *embedPath, int count)
+{
+    char *out[8];
+    HMODULE first, second;
+    HANDLE thread;
+    CardTransStd entryStd;
+    void *application;
+    ProbeStart throwSoon;
+    int before = dpiAwareness(), after, i, intact = 0, same = 0;
+
+    first = loadLibrary(libraryPath);
+    after = dpiAwareness();
+    application = qtApplication();
+    printf("dpi awareness before %d after %d\napplication: %s\n", before, after, application ? "present" : "none");
+    callEntry();
+
+    newBuffers(g_threadOut);
+    thread = CreateThread(NULL, 0, callFromThread, NULL, 0, NULL);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    printf("other thread: %s %s\n", g_threadOut[0], g_threadOut[1]);
+
+    FreeLibrary(first);
+    printf("still loaded after FreeLibrary: %d\n", GetModuleHandleA("TwCouponPay5.dll") != NULL);
+    second = loadLibrary(libraryPath);
+    printf("after loading again: same module %d, same application %d\n", first == second, qtApplication() == application);
+
+    entryStd = (CardTransStd)symbol(second, "TwCardTransStd");
+    if (!entryStd)
+        fail("GetProcAddress TwCardTransStd");
+    newBuffers(out);
+    for (i = 0; i < count; ++i) {
+        unsigned int spBefore, spAfter;
+        memset(out[0], 0, 16);
+        memset(out[1], 0, 4096);
+        /* The callee removes the parameters: the stack pointer is where it was. */
+        __asm__ volatile("movl %%esp, %0" : "=r"(spBefore)::"memory");
+        entryStd(g_documents[0], g_documents[1], g_documents[2], g_documents[3], out[0], out[1], out[2], out[3],
+                 out[4], out[5], out[6], out[7]);
+        __asm__ volatile("movl %%esp, %0" : "=r"(spAfter)::"memory");
+        intact += spBefore == spAfter;
+        same += strcmp(out[0], g_out[0]) == 0 && strcmp(out[1], g_out[1]) == 0;
+    }
+    printf("stdcall calls %d, stack intact %d, same outputs as cdecl %d\n", count, intact, same);
+
+    throwSoon = application ? (ProbeStart)symbol(LoadLibraryA(embedPath), "embed_throw_soon") : NULL;
+    if (throwSoon) {
+        throwSoon();
+        g_entry(g_documents[0], g_documents[1], g_documents[2], g_documents[3], out[0], out[1], out[2], out[3],
+                out[4], out[5], out[6], out[7]);
+        printf("call with a throwing handler: %s %s\n", out[0], out[1]);
+    }
+    fflush(stdout);
+    return 0;
 }
 
 static void readDocuments(char **names)
@@ -239,7 +335,7 @@ int main(int argc, char **argv)
         arg += 2;
     }
     if (arg >= argc) {
-        fprintf(stderr, "usage: win-host [--lib DLL] [--embed DLL] call|idle|modal|reload [DOCUMENTS] [EVENTS]\n");
+        fprintf(stderr, "usage: win-host [--lib DLL] [--embed DLL] call|idle|modal|entries [DOCUMENTS] [EVENTS]\n");
         return 2;
     }
     mode = argv[arg++];
@@ -300,32 +396,9 @@ int main(int argc, char **argv)
         printf("%s\nhost focus back %d\n", report, GetFocus() == g_edit);
         return 0;
     }
-    if (strcmp(mode, "reload") == 0 && argc - arg >= 4) {
-        HMODULE first, second;
-        void *appFirst, *appSecond;
-        int i;
+    if (strcmp(mode, "entries") == 0 && argc - arg >= 5) {
         readDocuments(argv + arg);
-        for (i = 0; i < 8; ++i)
-            g_out[i] = (char *)calloc(kBufferSize, 1);
-        first = loadLibrary(libraryPath);
-        appFirst = qtApplication();
-        g_entry(g_documents[0], g_documents[1], g_documents[2], g_documents[3], g_out[0], g_out[1], g_out[2],
-                g_out[3], g_out[4], g_out[5], g_out[6], g_out[7]);
-        printf("first call: %s %s\n", g_out[0], g_out[1]);
-        FreeLibrary(first);
-        printf("still loaded after FreeLibrary: %d\n", GetModuleHandleA("TwCouponPay5.dll") != NULL);
-        second = loadLibrary(libraryPath);
-        appSecond = qtApplication();
-        memset(g_out[0], 0, 16);
-        memset(g_out[1], 0, 256);
-        g_entry(g_documents[0], g_documents[1], g_documents[2], g_documents[3], g_out[0], g_out[1], g_out[2],
-                g_out[3], g_out[4], g_out[5], g_out[6], g_out[7]);
-        printf("second call: %s %s\n", g_out[0], g_out[1]);
-        printf("application after first load %s, same object after second load %d, same module %d\n",
-               appFirst ? "present" : "missing", appFirst == appSecond, first == second);
-        fflush(stdout);
-        FreeLibrary(second);
-        return 0;
+        return entries(libraryPath, embedPath, atoi(argv[arg + 4]));
     }
     fprintf(stderr, "win-host: unknown mode or missing documents\n");
     return 2;
