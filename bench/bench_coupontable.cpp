@@ -73,7 +73,7 @@ void bench_CouponTable::sizes()
 void bench_CouponTable::fill(VipCouponWidget &dialog, const QList<VipCouponDetail> &list)
 {
     const QMetaObject::Connection end =
-            connect(&dialog, &VipCouponWidget::SignQueryCouponsforVip, &dialog, [&dialog] { dialog.done(1); });
+        connect(&dialog, &VipCouponWidget::SignQueryCouponsforVip, &dialog, [&dialog] { dialog.done(1); });
     dialog.show(list, {}, {});
     disconnect(end);
 }
@@ -127,7 +127,9 @@ void bench_CouponTable::tickAndUntick()
     VipCouponWidget dialog;
     const QList<VipCouponDetail> list = coupons(count, QStringLiteral("1"));
     fill(dialog, list);
-    auto answer = [&dialog, &list] { dialog.RefreshCouponStates(list, {}, {}); };
+    auto answer = [&dialog, &list] {
+        dialog.RefreshCouponStates(list, {}, {});
+    };
     connect(&dialog, &VipCouponWidget::SignQueryCoupons, &dialog, answer);
     connect(&dialog, &VipCouponWidget::SignQueryCouponsforVip, &dialog, answer);
     auto *view = dialog.findChild<QTableView *>();

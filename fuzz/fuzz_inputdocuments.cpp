@@ -29,8 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Records::InputRecords records;
     const QString untouched = QStringLiteral("untouched");
     QString message = untouched;
-    const bool ok = Records::parseInputDocuments(documents[0], documents[1], documents[2],
-                                                 documents[3], records, message);
+    const bool ok =
+        Records::parseInputDocuments(documents[0], documents[1], documents[2], documents[3], records, message);
 
     if (ok)
         FUZZ_CHECK(message == untouched);

@@ -21,8 +21,7 @@ void checkCouponList(const Gateway::CouponListReply &reply)
         return;
     }
     // The closing "YHQ" line comes exactly when goods lines carry a share.
-    const bool endsWithCouponLine = !reply.pays.isEmpty()
-        && reply.pays.last().certiInfoCode == QLatin1String("YHQ")
+    const bool endsWithCouponLine = !reply.pays.isEmpty() && reply.pays.last().certiInfoCode == QLatin1String("YHQ")
         && reply.pays.last().payTotal == QLatin1String("0.00");
     if (!reply.goods.isEmpty())
         FUZZ_CHECK(endsWithCouponLine);
@@ -36,19 +35,21 @@ void checkCouponList(const Gateway::CouponListReply &reply)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data),
-                                                     static_cast<int>(size));
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), static_cast<int>(size));
     const int nul = bytes.indexOf('\0');
     const QString reply = QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
 
     const Gateway::VipInfoReply vip = Gateway::parseVipInfoReply(reply);
     FUZZ_CHECK(vip.ok == vip.message.isEmpty());
 
-    const Gateway::CouponListReply hidden = Gateway::parseCouponListReply(Gateway::CouponListMode::Member, reply, QStringLiteral("0"));
+    const Gateway::CouponListReply hidden =
+        Gateway::parseCouponListReply(Gateway::CouponListMode::Member, reply, QStringLiteral("0"));
     checkCouponList(hidden);
-    const Gateway::CouponListReply shown = Gateway::parseCouponListReply(Gateway::CouponListMode::Member, reply, QStringLiteral("1"));
+    const Gateway::CouponListReply shown =
+        Gateway::parseCouponListReply(Gateway::CouponListMode::Member, reply, QStringLiteral("1"));
     checkCouponList(shown);
-    const Gateway::CouponListReply selected = Gateway::parseCouponListReply(Gateway::CouponListMode::Selection, reply, QStringLiteral("0"));
+    const Gateway::CouponListReply selected =
+        Gateway::parseCouponListReply(Gateway::CouponListMode::Selection, reply, QStringLiteral("0"));
     checkCouponList(selected);
     // Hiding unavailable coupons can only drop some; the follow-up list keeps them all.
     FUZZ_CHECK(hidden.ok == shown.ok && shown.ok == selected.ok);

@@ -8,7 +8,7 @@ namespace Entry {
 struct HostParameters
 {
     char *p[12];
-    char *at(int number) const { return p[number - 1]; }   // 1-based, as the host documents them
+    char *at(int number) const { return p[number - 1]; } // 1-based, as the host documents them
 };
 
 // One whole call: always returns 1; the outcome is in parameter 5. Never throws.

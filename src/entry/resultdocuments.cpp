@@ -16,14 +16,13 @@ using Amounts::twoDecimals;
 QDomDocument newDocument()
 {
     QDomDocument document;
-    document.appendChild(document.createProcessingInstruction(
-        QStringLiteral("xml"), QStringLiteral("version='1.0' encoding='UTF-8'")));
+    document.appendChild(
+        document.createProcessingInstruction(QStringLiteral("xml"), QStringLiteral("version='1.0' encoding='UTF-8'")));
     return document;
 }
 
 // No text node for an empty value: the host expects <X/> rather than <X></X>.
-void appendField(QDomDocument &document, QDomElement &parent, const QString &name,
-                 const QString &value)
+void appendField(QDomDocument &document, QDomElement &parent, const QString &name, const QString &value)
 {
     QDomElement element = document.createElement(name);
     if (!value.isEmpty())
@@ -74,8 +73,8 @@ QString discountDocument(const QList<GoodDetail> &goods, const QString &couponCo
     return document.toString(-1);
 }
 
-QString paymentDocument(const QList<CouponPayDetail> &pays, const QString &couponCodes,
-                        double discountTotal, const QString &buyerNo)
+QString paymentDocument(const QList<CouponPayDetail> &pays, const QString &couponCodes, double discountTotal,
+                        const QString &buyerNo)
 {
     QDomDocument document = newDocument();
     QDomElement op = document.createElement(QStringLiteral("Op"));
@@ -85,8 +84,7 @@ QString paymentDocument(const QList<CouponPayDetail> &pays, const QString &coupo
     for (const CouponPayDetail &pay : pays) {
         QDomElement line = document.createElement(QStringLiteral("zfR"));
         const bool isDiscountCoupon = pay.certiInfoCode == QLatin1String("YHQ");
-        appendField(document, line, QStringLiteral("TradeNo"),
-                    isDiscountCoupon ? couponCodes : pay.certiInfoCode);
+        appendField(document, line, QStringLiteral("TradeNo"), isDiscountCoupon ? couponCodes : pay.certiInfoCode);
         // A zero payment line stands for coupons that went into the goods prices; the host
         // shows the discount they gave instead. The text is compared as sent: "0" is no match.
         if (pay.payTotal == QLatin1String("0.00") && discountTotal > 0)
@@ -99,10 +97,8 @@ QString paymentDocument(const QList<CouponPayDetail> &pays, const QString &coupo
     return document.toString(-1);
 }
 
-SuccessResult buildSuccessResult(const TranMainDetail &tranMain,
-                                 const QList<VipCouponDetail> &selected,
-                                 const QList<GoodDetail> &goods,
-                                 const QList<CouponPayDetail> &pays)
+SuccessResult buildSuccessResult(const TranMainDetail &tranMain, const QList<VipCouponDetail> &selected,
+                                 const QList<GoodDetail> &goods, const QList<CouponPayDetail> &pays)
 {
     SuccessResult result;
 

@@ -32,8 +32,8 @@ public:
     ~VipCouponCPU() override;
 
     bool Initialize(QString &message);
-    bool ParseInputDocuments(const QString &header, const QString &goods, const QString &pay,
-                             const QString &udp2, QString &message);
+    bool ParseInputDocuments(const QString &header, const QString &goods, const QString &pay, const QString &udp2,
+                             QString &message);
 
     // Signing and bodies.
     QString MakeSign(Gateway::ParamSet params, QString &signedParamText);
@@ -45,10 +45,10 @@ public:
     bool SendRequest(const QString &path, const QString &body, QString &reply, QString &error);
 
     // Server calls.
-    bool QueryCoupons(int mode, QList<VipCouponDetail> &coupons, QList<CouponPayDetail> &pays,
-                      QList<GoodDetail> &goods, QString &error);
-    bool ParseCouponList(int mode, const QString &reply, QList<VipCouponDetail> &coupons,
-                         QList<CouponPayDetail> &pays, QList<GoodDetail> &goods, QString &error);
+    bool QueryCoupons(int mode, QList<VipCouponDetail> &coupons, QList<CouponPayDetail> &pays, QList<GoodDetail> &goods,
+                      QString &error);
+    bool ParseCouponList(int mode, const QString &reply, QList<VipCouponDetail> &coupons, QList<CouponPayDetail> &pays,
+                         QList<GoodDetail> &goods, QString &error);
     bool QueryVipInfo(QString &error);
     bool BatchConsumeCoupons(QString &message);
     bool ParseBatchConsumeReply(const QString &reply, QString &message);

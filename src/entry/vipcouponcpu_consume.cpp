@@ -10,8 +10,8 @@ bool VipCouponCPU::BatchConsumeCoupons(QString &message)
     // The result documents report the sale flow number as the consumption sent it.
     dialog.m_TranMain.Mch = dialog.m_TranMain.saleNo;
 
-    const QString body = MakeSignedBody(
-        Gateway::batchConsumeParams(dialog.m_TranMain, dialog.m_SelCouponDetails, m_PluIndex));
+    const QString body =
+        MakeSignedBody(Gateway::batchConsumeParams(dialog.m_TranMain, dialog.m_SelCouponDetails, m_PluIndex));
     // Whatever the server may do with the request is on the disk before it leaves: a till that
     // dies while it waits cancels it at its next call.
     if (!m_Reversals.beginConsumption(Gateway::reversalParams(dialog.m_TranMain, dialog.m_SelCouponDetails), message))

@@ -35,8 +35,7 @@ bool VipCouponCPU::GetKeyFunctionCode(int keycode, QString &funcValue, QString &
 
 bool VipCouponCPU::KeyToScanCode(int keycode, int &scanCode)
 {
-    const Keys::Edition edition =
-        m_sSysType == QLatin1String("GEN6") ? Keys::Edition::Gen6 : Keys::Edition::Gen5;
+    const Keys::Edition edition = m_sSysType == QLatin1String("GEN6") ? Keys::Edition::Gen6 : Keys::Edition::Gen5;
     return Keys::scanCode(edition, keycode, scanCode);
 }
 
@@ -69,7 +68,8 @@ bool VipCouponCPU::KeyBoardGetFuncCode(int scanCode, QString &funcValue, QString
         funcValue = query.value(QStringLiteral("FuncValue")).toString();
     }
     if (gen5) {
-        m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("按键查询结果"), QStringLiteral("FuncValue:") + funcValue);
+        m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("按键查询结果"),
+                             QStringLiteral("FuncValue:") + funcValue);
         return true;
     }
 
@@ -77,13 +77,16 @@ bool VipCouponCPU::KeyBoardGetFuncCode(int scanCode, QString &funcValue, QString
     const QString traceSql = QStringLiteral("select FuncValue, KeyType from tPosKeyDefDetail where OrgCode='")
         + m_sOrgCode + QStringLiteral("' and PosNo='") + m_sPosNo + QStringLiteral("' and ScanCode='") + scan
         + QStringLiteral("'");
-    const QString boundSql = QStringLiteral(
-        "select FuncValue, KeyType from tPosKeyDefDetail where OrgCode=? and PosNo=? and ScanCode=?");
+    const QString boundSql =
+        QStringLiteral("select FuncValue, KeyType from tPosKeyDefDetail where OrgCode=? and PosNo=? and ScanCode=?");
     // A setting the till lacks reads as a null text, which would bind as SQL NULL and match no
     // row; the statement compares with '' for it.
-    const auto text = [](const QString &value) { return value.isNull() ? QStringLiteral("") : value; };
+    const auto text = [](const QString &value) {
+        return value.isNull() ? QStringLiteral("") : value;
+    };
     QSqlQuery detail;
-    if (m_PosDB.openRecordset(boundSql, QVariantList{text(m_sOrgCode), text(m_sPosNo), scan}, detail, message, traceSql)
+    if (m_PosDB.openRecordset(boundSql, QVariantList {text(m_sOrgCode), text(m_sPosNo), scan}, detail, message,
+                              traceSql)
         && detail.next())
         funcValue = detail.value(QStringLiteral("FuncValue")).toString();
     return true;

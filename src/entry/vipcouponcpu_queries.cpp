@@ -59,7 +59,8 @@ bool VipCouponCPU::QueryCoupons(int mode, QList<VipCouponDetail> &coupons, QList
     input.memberPrice = dialog.HasMemberPrice();
     input.promotion = dialog.HasPromotion();
     if (listMode == Gateway::CouponListMode::Selection) {
-        m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("选中券数量"), QString::number(dialog.m_SelCouponDetails.size()));
+        m_LogWriter.WriteLog(LogModule::kLibrary, QStringLiteral("选中券数量"),
+                             QString::number(dialog.m_SelCouponDetails.size()));
         input.selected = dialog.m_SelCouponDetails;
     }
     const QString body = JsonToString(Gateway::couponQueryBody(input));
@@ -69,8 +70,9 @@ bool VipCouponCPU::QueryCoupons(int mode, QList<VipCouponDetail> &coupons, QList
     const QString signature = MakeSign(Gateway::couponQuerySignParams(dialog.m_TranMain), signedParams);
     const QString path = Gateway::couponListPath(listMode) + signature + QLatin1Char('&') + signedParams;
 
-    const QString step = listMode == Gateway::CouponListMode::Selection ? QStringLiteral("选中此券并获取此券可用的其他优惠券列表 接口")
-                                   : QStringLiteral("获取会员名下券 接口");
+    const QString step = listMode == Gateway::CouponListMode::Selection
+        ? QStringLiteral("选中此券并获取此券可用的其他优惠券列表 接口")
+        : QStringLiteral("获取会员名下券 接口");
     m_LogWriter.WriteLog(LogModule::kLibrary, step, QStringLiteral("调用开始"));
 
     QString reply;
@@ -89,8 +91,8 @@ bool VipCouponCPU::QueryCoupons(int mode, QList<VipCouponDetail> &coupons, QList
 bool VipCouponCPU::ParseCouponList(int mode, const QString &reply, QList<VipCouponDetail> &coupons,
                                    QList<CouponPayDetail> &pays, QList<GoodDetail> &goods, QString &error)
 {
-    const Gateway::CouponListReply parsed = Gateway::parseCouponListReply(
-        listModeOf(mode), reply, m_VipCouponWidget.m_TranMain.VipCouponNoCanShowType);
+    const Gateway::CouponListReply parsed =
+        Gateway::parseCouponListReply(listModeOf(mode), reply, m_VipCouponWidget.m_TranMain.VipCouponNoCanShowType);
     writeLines(parsed.log);
     if (!parsed.ok) {
         error += parsed.message;

@@ -15,7 +15,7 @@ namespace Gateway {
 namespace {
 
 // Integers beyond this lose digits in a double anyway; below it they print without exponent.
-constexpr double largestExactInteger = 9007199254740992.0;   // 2^53
+constexpr double largestExactInteger = 9007199254740992.0; // 2^53
 
 QString text(const QJsonObject &object, const char *key)
 {
@@ -113,16 +113,15 @@ struct EnvelopeFailureTexts
     QString noAnswer;
     QString notObject;
     QString missingCode;
-    QString refused;              // followed by the server's "msg" when the reply has one
-    QString msgSeparator;         // between the two
-    QString refusedLogFunction;   // when set, a log line carries the server's "msg"
-    bool logWithoutMsg = false;   // ... even when the reply has none
+    QString refused; // followed by the server's "msg" when the reply has one
+    QString msgSeparator; // between the two
+    QString refusedLogFunction; // when set, a log line carries the server's "msg"
+    bool logWithoutMsg = false; // ... even when the reply has none
 };
 
 // True when the envelope was accepted; otherwise the cashier's message (and the log line)
 // for the failure.
-bool acceptedEnvelope(const Envelope &envelope, const EnvelopeFailureTexts &texts,
-                      QString &message, LogLines &log)
+bool acceptedEnvelope(const Envelope &envelope, const EnvelopeFailureTexts &texts, QString &message, LogLines &log)
 {
     switch (envelope.state) {
     case EnvelopeState::NoAnswer:
@@ -206,11 +205,13 @@ CouponListReply parseCouponListReply(CouponListMode mode, const QString &reply, 
 {
     CouponListReply result;
     const Envelope envelope = readEnvelope(reply);
-    static const EnvelopeFailureTexts texts{
-        QStringLiteral("接口异常，请检查接口配置是否正确或网络是否正常"),
-        QStringLiteral("解析会员名下券接口返回，返回信息解析失败"),
-        QStringLiteral("解析会员名下券接口返回，缺少节点code"),
-        QString(), QString(), QStringLiteral("进行券查询接口解析失败，错误详情"), true};
+    static const EnvelopeFailureTexts texts {QStringLiteral("接口异常，请检查接口配置是否正确或网络是否正常"),
+                                             QStringLiteral("解析会员名下券接口返回，返回信息解析失败"),
+                                             QStringLiteral("解析会员名下券接口返回，缺少节点code"),
+                                             QString(),
+                                             QString(),
+                                             QStringLiteral("进行券查询接口解析失败，错误详情"),
+                                             true};
     if (!acceptedEnvelope(envelope, texts, result.message, result.log))
         return result;
 
@@ -248,8 +249,9 @@ CouponListReply parseCouponListReply(CouponListMode mode, const QString &reply, 
         result.coupons.append(readCoupon(coupon));
     }
 
-    result.log.append({QStringLiteral("certilist解析"),
-                       QStringLiteral("完成") + QString::number(static_cast<int>(mode)) + QLatin1Char('-') + vipCouponNoCanShowType});
+    result.log.append(
+        {QStringLiteral("certilist解析"),
+         QStringLiteral("完成") + QString::number(static_cast<int>(mode)) + QLatin1Char('-') + vipCouponNoCanShowType});
     result.log.append({QStringLiteral("获取会员名下券成功，券列表长度为："), QString::number(result.coupons.size())});
     result.log.append({QStringLiteral("获取会员名下券成功，不可用券号为："), unavailableCodes});
 
@@ -280,11 +282,13 @@ VipInfoReply parseVipInfoReply(const QString &reply)
 {
     VipInfoReply result;
     const Envelope envelope = readEnvelope(reply);
-    static const EnvelopeFailureTexts texts{
-        QStringLiteral("会员查询接口异常，请检查接口配置是否正确或网络是否正常"),
-        QStringLiteral("会员查询接口返回信息解析失败"),
-        QStringLiteral("会员查询接口返回，缺少节点code"),
-        QStringLiteral("会员查询接口失败"), QStringLiteral("，"), QString(), false};
+    static const EnvelopeFailureTexts texts {QStringLiteral("会员查询接口异常，请检查接口配置是否正确或网络是否正常"),
+                                             QStringLiteral("会员查询接口返回信息解析失败"),
+                                             QStringLiteral("会员查询接口返回，缺少节点code"),
+                                             QStringLiteral("会员查询接口失败"),
+                                             QStringLiteral("，"),
+                                             QString(),
+                                             false};
     LogLines unused;
     if (!acceptedEnvelope(envelope, texts, result.message, unused))
         return result;
@@ -311,11 +315,13 @@ ConsumeReply parseBatchConsumeReply(const QString &reply)
 {
     ConsumeReply result;
     const Envelope envelope = readEnvelope(reply);
-    static const EnvelopeFailureTexts texts{
-        QStringLiteral("接口异常，请检查接口配置是否正确或网络是否正常"),
-        QStringLiteral("解析会员名下券接口返回，返回信息解析失败"),
-        QStringLiteral("解析会员名下券接口返回，缺少节点code"),
-        QStringLiteral("批量券核销接口返回失败"), QString(), QStringLiteral("批量券核销接口返回错误"), false};
+    static const EnvelopeFailureTexts texts {QStringLiteral("接口异常，请检查接口配置是否正确或网络是否正常"),
+                                             QStringLiteral("解析会员名下券接口返回，返回信息解析失败"),
+                                             QStringLiteral("解析会员名下券接口返回，缺少节点code"),
+                                             QStringLiteral("批量券核销接口返回失败"),
+                                             QString(),
+                                             QStringLiteral("批量券核销接口返回错误"),
+                                             false};
     if (!acceptedEnvelope(envelope, texts, result.message, result.log))
         return result;
     result.log.append({QStringLiteral("批量核销接口调用"), QStringLiteral("成功")});
@@ -327,11 +333,14 @@ CancelReply parseCancelReply(const QString &reply)
 {
     CancelReply result;
     const Envelope envelope = readEnvelope(reply);
-    static const EnvelopeFailureTexts texts{
+    static const EnvelopeFailureTexts texts {
         QStringLiteral("线下交易券撤销接口异常，请检查接口配置是否正确或网络是否正常"),
         QStringLiteral("线下交易券撤销接口返回信息解析失败"),
         QStringLiteral("线下交易券撤销接口返回，缺少节点code"),
-        QStringLiteral("线下交易券撤销接口失败"), QStringLiteral("，"), QString(), false};
+        QStringLiteral("线下交易券撤销接口失败"),
+        QStringLiteral("，"),
+        QString(),
+        false};
     LogLines unused;
     if (!acceptedEnvelope(envelope, texts, result.message, unused))
         return result;

@@ -18,11 +18,11 @@ namespace Gateway {
 QString jsonText(const QJsonValue &value);
 
 enum class EnvelopeState {
-    NoAnswer,      // not JSON, or an object without members
-    NotObject,     // JSON, but not an object
-    MissingCode,   // object without "code"
-    Refused,       // "code" is "1"
-    Accepted       // any other "code"
+    NoAnswer, // not JSON, or an object without members
+    NotObject, // JSON, but not an object
+    MissingCode, // object without "code"
+    Refused, // "code" is "1"
+    Accepted // any other "code"
 };
 
 struct Envelope

@@ -42,7 +42,7 @@ QJsonObject goodsLineObject(const GoodDetail &good, const PluIndex &pluIndex)
 QString couponListPath(CouponListMode mode)
 {
     return mode == CouponListMode::Member ? QStringLiteral("/posPortal/offlineCertiList?sign=")
-                     : QStringLiteral("/posPortal/offlineCertiSelectList?sign=");
+                                          : QStringLiteral("/posPortal/offlineCertiSelectList?sign=");
 }
 
 QString vipInfoPath()
@@ -196,8 +196,7 @@ ParamSet returnParams(const TranMainDetail &tranMain, const TranPayDetail &refun
     params.insert(QStringLiteral("orgCode"), tranMain.OrgCode);
     params.insert(QStringLiteral("vipInfoId"), tranMain.vip_id);
     params.insert(QStringLiteral("origBizBillNo"), tranMain.oriBillNo);
-    params.insert(QStringLiteral("origSaleNo"),
-                  refunded.extPayNo.isEmpty() ? tranMain.oriSaleNo : refunded.extPayNo);
+    params.insert(QStringLiteral("origSaleNo"), refunded.extPayNo.isEmpty() ? tranMain.oriSaleNo : refunded.extPayNo);
     params.insert(QStringLiteral("code"), couponCodeArray(refunded.payNo));
     return params;
 }

@@ -46,8 +46,7 @@ QString signingKey()
 
 QString md5Hex(const QString &text)
 {
-    return QString::fromLatin1(
-        QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex());
+    return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex());
 }
 
 QByteArray percentEncode(const QString &value)

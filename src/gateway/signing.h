@@ -18,19 +18,19 @@ QString signingKey();
 // Query form: the signed parameter text travels in the URL after "?sign=<signature>&".
 struct QuerySignature
 {
-    QString paramText;   // key=value&... over non-empty values, unencoded
-    QString baseText;    // paramText + "&key=" + signingKey()
-    QString signature;   // 32 lowercase hex digits
+    QString paramText; // key=value&... over non-empty values, unencoded
+    QString baseText; // paramText + "&key=" + signingKey()
+    QString signature; // 32 lowercase hex digits
 };
 QuerySignature signQuery(const ParamSet &params);
 
 // Form body: every parameter (empty ones too) plus "sign", percent-encoded, in key order.
 struct SignedFormBody
 {
-    QString baseText;    // non-empty "key=value&" pairs followed by "key=" + signingKey()
+    QString baseText; // non-empty "key=value&" pairs followed by "key=" + signingKey()
     QString signature;
-    QString body;        // what goes on the wire
-    QString plainBody;   // body percent-decoded back to text, for the log
+    QString body; // what goes on the wire
+    QString plainBody; // body percent-decoded back to text, for the log
 };
 SignedFormBody signFormBody(const ParamSet &params);
 

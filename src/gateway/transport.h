@@ -24,8 +24,8 @@ int timeoutMillis(const QString &configured);
 // the whole URL, case-sensitively.
 QString contentTypeFor(const QString &url);
 
-QString noBaseAddressMessage();                                  // "未配置接口地址！"
-QString timeoutMessage();                                        // "请求超时，请再次尝试或联系管理员处理"
+QString noBaseAddressMessage(); // "未配置接口地址！"
+QString timeoutMessage(); // "请求超时，请再次尝试或联系管理员处理"
 QString networkErrorMessage(int errorCode, const QString &errorString);
 // The cashier's text for a reply that ended in Qt's error errorCode. A server that closes the
 // connection before answering makes Qt want to post again, which the transport forbids; that
@@ -43,10 +43,10 @@ ServerSide serverSideAfterError(int qtNetworkError, int httpStatus);
 // How a failed exchange ended, for a request that may be sent again later (a reversal).
 enum class Failure {
     Unreachable, // no connection, or no address configured: the server is out of reach
-    TimedOut,    // no complete answer within the time-out
-    Dropped,     // the connection ended without an answer
-    Rejected,    // HTTP 4xx other than 408 and 429: the server turns this request away for good
-    ServerError  // any other answer that is no reply: HTTP 5xx, 408, 429, 3xx, a reply cut for its size
+    TimedOut, // no complete answer within the time-out
+    Dropped, // the connection ended without an answer
+    Rejected, // HTTP 4xx other than 408 and 429: the server turns this request away for good
+    ServerError // any other answer that is no reply: HTTP 5xx, 408, 429, 3xx, a reply cut for its size
 };
 // qtNetworkError and httpStatus as for serverSideAfterError; a time-out is said by the caller.
 Failure failureAfterError(int qtNetworkError, int httpStatus);

@@ -31,7 +31,8 @@ class OneShotBody : public QIODevice
 {
 public:
     explicit OneShotBody(const QByteArray &bytes, QObject *parent = nullptr)
-        : QIODevice(parent), m_bytes(bytes)
+        : QIODevice(parent)
+        , m_bytes(bytes)
     {
         open(QIODevice::ReadOnly);
     }
@@ -103,8 +104,8 @@ void WaitThread::run()
     if (request.url().scheme() == QLatin1String("https")) {
         // Qt 5 reads only the built-in system folders; a till that names its trust store the
         // way OpenSSL programs do would otherwise fail every handshake with its own CA.
-        const QList<QSslCertificate> trusted = Gateway::trustStoreCertificates(
-            qEnvironmentVariable("SSL_CERT_FILE"), qEnvironmentVariable("SSL_CERT_DIR"));
+        const QList<QSslCertificate> trusted = Gateway::trustStoreCertificates(qEnvironmentVariable("SSL_CERT_FILE"),
+                                                                               qEnvironmentVariable("SSL_CERT_DIR"));
         if (!trusted.isEmpty()) {
             QSslConfiguration tls = request.sslConfiguration();
             tls.setCaCertificates(trusted);

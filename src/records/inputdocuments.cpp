@@ -121,8 +121,7 @@ TranPayDetail readXmlPay(const QDomNode &entry)
     return pay;
 }
 
-QList<TranPayDetail> readXmlPays(const QDomElement &root, const QString &groupName,
-                                 const QString &entryName)
+QList<TranPayDetail> readXmlPays(const QDomElement &root, const QString &groupName, const QString &entryName)
 {
     QList<TranPayDetail> pays;
     const QDomElement group = firstBelow(root, groupName);
@@ -270,8 +269,8 @@ bool readSaleDiscounts(const QString &udp2, InputRecords &records, QString &mess
 
 } // namespace
 
-bool parseInputDocuments(const QString &header, const QString &goods, const QString &pay,
-                         const QString &udp2, InputRecords &records, QString &message)
+bool parseInputDocuments(const QString &header, const QString &goods, const QString &pay, const QString &udp2,
+                         InputRecords &records, QString &message)
 {
     records.pluDetails.clear();
 
@@ -279,8 +278,7 @@ bool parseInputDocuments(const QString &header, const QString &goods, const QStr
         const QDomDocument headerDocument = loadDocument(header);
         const QDomElement headerRoot = headerDocument.documentElement();
         readHeader(headerRoot, records.tranMain);
-        if (records.tranMain.txn_type == kSale
-            && payMethodAlreadyUsed(headerRoot, records.tranMain.pay_code)) {
+        if (records.tranMain.txn_type == kSale && payMethodAlreadyUsed(headerRoot, records.tranMain.pay_code)) {
             message = QStringLiteral("已存在该支付方式，不允许再次使用！");
             return false;
         }
@@ -306,8 +304,7 @@ bool parseInputDocuments(const QString &header, const QString &goods, const QStr
         const QDomDocument payDocument = loadDocument(pay);
         const QDomElement payRoot = payDocument.documentElement();
         records.payRDetails = readXmlPays(payRoot, QStringLiteral("Pay"), QStringLiteral("PayR"));
-        records.payNowRDetails =
-            readXmlPays(payRoot, QStringLiteral("PayNow"), QStringLiteral("PayNowR"));
+        records.payNowRDetails = readXmlPays(payRoot, QStringLiteral("PayNow"), QStringLiteral("PayNowR"));
     }
     return true;
 }

@@ -16,13 +16,13 @@ struct InputRecords
     QList<PluDetail> pluDetails;
     PluIndex pluIndex;
     QList<DscDetail> dscDetails;
-    QList<TranPayDetail> tranPayDetails;   // appended to, never emptied here
+    QList<TranPayDetail> tranPayDetails; // appended to, never emptied here
     QList<TranPayDetail> payRDetails;
     QList<TranPayDetail> payNowRDetails;
 };
 
 // false with the cashier's message at the first failure; message is untouched on success.
-bool parseInputDocuments(const QString &header, const QString &goods, const QString &pay,
-                         const QString &udp2, InputRecords &records, QString &message);
+bool parseInputDocuments(const QString &header, const QString &goods, const QString &pay, const QString &udp2,
+                         InputRecords &records, QString &message);
 
 }

@@ -14,7 +14,7 @@ constexpr const char *kGdPosCfgIni = "/GdPosCfg.ini";
 // The folder of the host executable, where the INI files live. A tool that embeds the library
 // in a process of its own (an in-process test, a benchmark) may point it elsewhere.
 QString applicationDir();
-void overrideApplicationDir(const QString &dir);   // empty: back to the executable's folder
+void overrideApplicationDir(const QString &dir); // empty: back to the executable's folder
 
 // applicationDir() followed by fileName (which starts with '/').
 QString appFilePath(const char *fileName);

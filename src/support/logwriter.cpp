@@ -15,8 +15,7 @@ QString fileNameFor(const QDate &day)
     return QStringLiteral("PayLog") + day.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".txt");
 }
 
-QString entryText(const QDateTime &when, const QString &module, const QString &function,
-                  const QString &text)
+QString entryText(const QDateTime &when, const QString &module, const QString &function, const QString &text)
 {
     QString entry;
     entry += QObject::tr("时间：") + when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss:zzz")) + QLatin1Char('\n');
@@ -31,13 +30,11 @@ QString entryText(const QDateTime &when, const QString &module, const QString &f
 
 LogWriter::LogWriter()
     : m_folder(QDir::currentPath() + QStringLiteral("/LOG"))
-{
-}
+{ }
 
 LogWriter::LogWriter(const QString &folder)
     : m_folder(folder)
-{
-}
+{ }
 
 QString LogWriter::filePathFor(const QDate &day) const
 {

@@ -16,8 +16,7 @@ public:
 
     // Never fails the caller: an entry that cannot be written is lost, with one qDebug line.
     void WriteLog(const QString &module, const QString &function, const QString &text) const;
-    void writeEntryAt(const QDateTime &when, const QString &module, const QString &function,
-                      const QString &text) const;
+    void writeEntryAt(const QDateTime &when, const QString &module, const QString &function, const QString &text) const;
 
     QString folder() const { return m_folder; }
     QString filePathFor(const QDate &day) const;
@@ -30,6 +29,5 @@ namespace Log {
 // "PayLog" + yyyyMMdd + ".txt"
 QString fileNameFor(const QDate &day);
 // The five lines of one entry, joined by '\n', the last one empty.
-QString entryText(const QDateTime &when, const QString &module, const QString &function,
-                  const QString &text);
+QString entryText(const QDateTime &when, const QString &module, const QString &function, const QString &text);
 }

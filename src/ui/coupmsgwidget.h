@@ -4,7 +4,9 @@
 
 #include <QDialog>
 
-namespace Ui { class CoupMsgWidget; }
+namespace Ui {
+class CoupMsgWidget;
+}
 
 // The coupon information popup: a coupon's name and its rules or the reason it cannot be used.
 class CoupMsgWidget : public QDialog

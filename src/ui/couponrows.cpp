@@ -24,16 +24,15 @@ QString faceValueText(const VipCouponDetail &coupon)
 
 QStringList rowCells(const VipCouponDetail &coupon, int rowIndex)
 {
-    const QString tick = coupon.availableFlag == QLatin1String(kNotAvailable)
-            ? QString::fromLatin1(kUnusable) : coupon.checkFlag;
-    return {QString::number(rowIndex + 1), tick, coupon.certiInfoCode, coupon.certiInfoName,
-            faceValueText(coupon), coupon.enddate, coupon.depict, coupon.unAvailableRemark};
+    const QString tick =
+        coupon.availableFlag == QLatin1String(kNotAvailable) ? QString::fromLatin1(kUnusable) : coupon.checkFlag;
+    return {QString::number(rowIndex + 1), tick,           coupon.certiInfoCode, coupon.certiInfoName,
+            faceValueText(coupon),         coupon.enddate, coupon.depict,        coupon.unAvailableRemark};
 }
 
 RowLook initialLook(const VipCouponDetail &coupon)
 {
-    return coupon.availableFlag == QLatin1String(kNotAvailable) ? RowLook::Unusable
-                                                                : RowLook::Standard;
+    return coupon.availableFlag == QLatin1String(kNotAvailable) ? RowLook::Unusable : RowLook::Standard;
 }
 
 int indexOfCode(const QList<VipCouponDetail> &coupons, const QString &code)
@@ -71,8 +70,7 @@ QString limitMessage(int maxCount)
     return QStringLiteral("优惠券最大可用数量为") + QString::number(maxCount);
 }
 
-QVector<RowRefresh> planRefresh(const QList<VipCouponDetail> &rows,
-                                const QList<VipCouponDetail> &answer)
+QVector<RowRefresh> planRefresh(const QList<VipCouponDetail> &rows, const QList<VipCouponDetail> &answer)
 {
     // Answer positions by code, in answer order, so each row only looks at its own candidates.
     QHash<QString, QVector<int>> byCode;
@@ -136,20 +134,31 @@ ScreenStyles stylesForScreenWidth(int screenWidth)
 {
     int top = 20, totals = 16, help = 14, table = 14, header = 14;
     if (screenWidth > 1599) {
-        top = 24; totals = 20; help = 18; table = 17; header = 18;
+        top = 24;
+        totals = 20;
+        help = 18;
+        table = 17;
+        header = 18;
     } else if (screenWidth == 800) {
-        top = 18; totals = 14; help = 14; table = 10; header = 10;
+        top = 18;
+        totals = 14;
+        help = 14;
+        table = 10;
+        header = 10;
     }
     ScreenStyles styles;
     styles.topBar = QStringLiteral("\tborder-bottom:1px solid #999999;font-size:%1px;").arg(top);
     styles.totals = QStringLiteral("border-radius:6px;\nbackground-color: rgb(255, 255, 255);\n"
-                                   "color: rgb(0, 0, 0);\nfont-size:%1px").arg(totals);
+                                   "color: rgb(0, 0, 0);\nfont-size:%1px")
+                        .arg(totals);
     styles.help = QStringLiteral("font-size:%1px").arg(help);
     styles.table = QStringLiteral("QTableView{border-radius:6px;color: #000000; font-size:%1px}"
                                   "QHeaderView::section{background: #DEE2ED;height:60px;"
-                                  "border:none;color: #000000;}").arg(table);
+                                  "border:none;color: #000000;}")
+                       .arg(table);
     styles.header = QStringLiteral("QHeaderView::section{border:none;font-size:%1px;"
-                                   "background: #DEE2ED;color:#4A4A4A;}").arg(header);
+                                   "background: #DEE2ED;color:#4A4A4A;}")
+                        .arg(header);
     return styles;
 }
 

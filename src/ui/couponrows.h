@@ -45,12 +45,11 @@ enum class RefreshChange { None, BecomesUnusable, BecomesUsable };
 struct RowRefresh
 {
     RefreshChange change = RefreshChange::None;
-    int answerIndex = -1;   // the answer's coupon that replaces the row's coupon
+    int answerIndex = -1; // the answer's coupon that replaces the row's coupon
 };
 // For every row, the first coupon of the answer with the row's code that changes the row.
 // Linear in rows plus answer, so a re-query stays cheap on long coupon lists.
-QVector<RowRefresh> planRefresh(const QList<VipCouponDetail> &rows,
-                                const QList<VipCouponDetail> &answer);
+QVector<RowRefresh> planRefresh(const QList<VipCouponDetail> &rows, const QList<VipCouponDetail> &answer);
 
 // "Config/DiscountCountMax": a negative or non-numeric value means no limit (0).
 int maxCountFrom(const QString &iniValue);

@@ -15,15 +15,36 @@ class QWidget;
 namespace DelegatePaint {
 
 // Selected row of a plain row: frame and fill.
-inline QColor selectionFrameColor() { return QColor(58, 187, 253); }
-inline QColor selectionFillColor() { return QColor(243, 252, 255); }
+inline QColor selectionFrameColor()
+{
+    return QColor(58, 187, 253);
+}
+inline QColor selectionFillColor()
+{
+    return QColor(243, 252, 255);
+}
 // Grid lines: plain rows, and rows painted in one colour.
-inline QColor plainGridColor() { return QColor(QStringLiteral("#EDEDED")); }
-inline QColor colouredGridColor() { return QColor(250, 250, 250); }
-inline QColor textColor() { return QColor(QStringLiteral("#4A4A4A")); }
+inline QColor plainGridColor()
+{
+    return QColor(QStringLiteral("#EDEDED"));
+}
+inline QColor colouredGridColor()
+{
+    return QColor(250, 250, 250);
+}
+inline QColor textColor()
+{
+    return QColor(QStringLiteral("#4A4A4A"));
+}
 // Fills of the coloured rows.
-inline QColor tickedRowColor() { return QColor(QStringLiteral("#C2E4FF")); }
-inline QColor unusableRowColor() { return QColor(QStringLiteral("#DEE2ED")); }
+inline QColor tickedRowColor()
+{
+    return QColor(QStringLiteral("#C2E4FF"));
+}
+inline QColor unusableRowColor()
+{
+    return QColor(QStringLiteral("#DEE2ED"));
+}
 
 enum class Picture { None, Ticked, Unticked };
 
@@ -54,7 +75,7 @@ QPen gridPen(const QColor &color);
 void drawEdges(QPainter *painter, const QRect &cell, const Edges &edges);
 // The part both delegates share: picture or text, centred, bold, in the text colour. The whole
 // text is handed to the style, never elided.
-void drawCellContent(QPainter *painter, const QStyleOptionViewItem &option,
-                     const QModelIndex &index, const QFont &font, const QWidget *view);
+void drawCellContent(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index, const QFont &font,
+                     const QWidget *view);
 
 }

@@ -6,7 +6,9 @@
 
 #include "support/logwriter.h"
 
-namespace Ui { class MessageWidget; }
+namespace Ui {
+class MessageWidget;
+}
 
 // The message box: one text, confirmed with Return/Enter or a tap on the button.
 class MessageWidget : public QDialog

@@ -4,7 +4,9 @@
 
 #include <QDialog>
 
-namespace Ui { class QuestionMessage; }
+namespace Ui {
+class QuestionMessage;
+}
 
 // The yes/no question: 1 for "确定[1]" (keys 1, Return, Enter), 0 for "取消[0]" (key 0).
 class QuestionMessage : public QDialog

@@ -4,19 +4,16 @@
 
 #include "ui/delegatepaint.h"
 
-RowColorDelegate::RowColorDelegate(QWidget *view, int firstColumn, int lastColumn,
-                                   const QColor &color)
+RowColorDelegate::RowColorDelegate(QWidget *view, int firstColumn, int lastColumn, const QColor &color)
     : QItemDelegate(view)
     , m_firstColumn(firstColumn)
     , m_lastColumn(lastColumn)
     , m_color(color)
     , m_font(view ? view->font() : QFont())
     , m_view(view)
-{
-}
+{ }
 
-void RowColorDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
-                             const QModelIndex &index) const
+void RowColorDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     using namespace DelegatePaint;
     painter->save();

@@ -12,8 +12,7 @@ public:
     // The view lends its font (copied now) and its palette; the delegate becomes its child.
     RowColorDelegate(QWidget *view, int firstColumn, int lastColumn, const QColor &color);
 
-    void paint(QPainter *painter, const QStyleOptionViewItem &option,
-               const QModelIndex &index) const override;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
     QColor color() const { return m_color; }
 

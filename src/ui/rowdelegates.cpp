@@ -6,8 +6,7 @@
 RowDelegates::RowDelegates(QAbstractItemView *view)
     : QAbstractItemDelegate(view)
     , m_view(view)
-{
-}
+{ }
 
 // The row delegates are our children and go with us; nothing is left pending for them.
 RowDelegates::~RowDelegates() = default;
@@ -29,12 +28,9 @@ void RowDelegates::setDelegateForRow(int row, QAbstractItemDelegate *delegate)
     if (delegate) {
         delegate->setParent(this);
         // The view listens to the router only; a row delegate's signals must still reach it.
-        connect(delegate, &QAbstractItemDelegate::sizeHintChanged, this,
-                &QAbstractItemDelegate::sizeHintChanged);
-        connect(delegate, &QAbstractItemDelegate::commitData, this,
-                &QAbstractItemDelegate::commitData);
-        connect(delegate, &QAbstractItemDelegate::closeEditor, this,
-                &QAbstractItemDelegate::closeEditor);
+        connect(delegate, &QAbstractItemDelegate::sizeHintChanged, this, &QAbstractItemDelegate::sizeHintChanged);
+        connect(delegate, &QAbstractItemDelegate::commitData, this, &QAbstractItemDelegate::commitData);
+        connect(delegate, &QAbstractItemDelegate::closeEditor, this, &QAbstractItemDelegate::closeEditor);
     }
     release(previous);
     // The view does not know a row's look changed; its cells must be drawn by the new delegate.
@@ -77,8 +73,7 @@ QAbstractItemDelegate *RowDelegates::target(const QModelIndex &index) const
     return &m_fallback;
 }
 
-void RowDelegates::paint(QPainter *painter, const QStyleOptionViewItem &option,
-                         const QModelIndex &index) const
+void RowDelegates::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     target(index)->paint(painter, option, index);
 }
@@ -88,20 +83,19 @@ QSize RowDelegates::sizeHint(const QStyleOptionViewItem &option, const QModelInd
     return target(index)->sizeHint(option, index);
 }
 
-QWidget *RowDelegates::createEditor(QWidget *, const QStyleOptionViewItem &,
-                                    const QModelIndex &) const
+QWidget *RowDelegates::createEditor(QWidget *, const QStyleOptionViewItem &, const QModelIndex &) const
 {
     return nullptr;
 }
 
-bool RowDelegates::editorEvent(QEvent *event, QAbstractItemModel *model,
-                               const QStyleOptionViewItem &option, const QModelIndex &index)
+bool RowDelegates::editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
+                               const QModelIndex &index)
 {
     return target(index)->editorEvent(event, model, option, index);
 }
 
-bool RowDelegates::helpEvent(QHelpEvent *event, QAbstractItemView *view,
-                             const QStyleOptionViewItem &option, const QModelIndex &index)
+bool RowDelegates::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                             const QModelIndex &index)
 {
     return target(index)->helpEvent(event, view, option, index);
 }

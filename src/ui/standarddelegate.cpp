@@ -11,11 +11,9 @@ StandardDelegate::StandardDelegate(QWidget *view, int firstColumn, int lastColum
     , m_lastColumn(lastColumn)
     , m_font(view ? view->font() : QFont())
     , m_view(view)
-{
-}
+{ }
 
-void StandardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
-                             const QModelIndex &index) const
+void StandardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     using namespace DelegatePaint;
     painter->save();

@@ -12,8 +12,7 @@ public:
     // The view lends its font (copied now) and its palette; the delegate becomes its child.
     StandardDelegate(QWidget *view, int firstColumn, int lastColumn);
 
-    void paint(QPainter *painter, const QStyleOptionViewItem &option,
-               const QModelIndex &index) const override;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
 private:
     int m_firstColumn = 0;

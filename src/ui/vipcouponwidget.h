@@ -10,7 +10,9 @@
 #include "ui/keymapping.h"
 #include "support/logwriter.h"
 
-namespace Ui { class VipCouponWidget; }
+namespace Ui {
+class VipCouponWidget;
+}
 class QAbstractItemDelegate;
 class QColor;
 class QStandardItemModel;
@@ -28,8 +30,7 @@ public:
     ~VipCouponWidget() override;
 
     // Tick state after each re-query; stores the answer's payment and goods lines.
-    void RefreshCouponStates(const QList<VipCouponDetail> &coupons,
-                             const QList<CouponPayDetail> &couponPayDetails,
+    void RefreshCouponStates(const QList<VipCouponDetail> &coupons, const QList<CouponPayDetail> &couponPayDetails,
                              const QList<GoodDetail> &goodsDetails);
     void ToggleCurrentCoupon();
     // What a programmed POS key does here, once the controller has found its function.
@@ -59,7 +60,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
-// In this order the meta-object lists the button slots first, as documented for hosts that walk it.
+    // In this order the meta-object lists the button slots first, as documented for hosts that walk it.
 private slots:
     void on_btnPay_clicked();
     void on_QbtnExit_clicked();
@@ -95,10 +96,10 @@ private:
 
     std::unique_ptr<Ui::VipCouponWidget> m_ui;
     LogWriter m_log;
-    QStandardItemModel *m_pModel = nullptr;         // child of the dialog
+    QStandardItemModel *m_pModel = nullptr; // child of the dialog
     std::unique_ptr<MessageWidget> m_pMessage;
-    std::unique_ptr<CoupMsgWidget> m_pCoupMsg;       // created on first use
+    std::unique_ptr<CoupMsgWidget> m_pCoupMsg; // created on first use
     int m_nScreenWidth = 0;
-    int m_nMaxCount = 0;                             // 0: no limit
-    RowDelegates *m_pRowDelegates = nullptr;         // the table's only delegate, its child
+    int m_nMaxCount = 0; // 0: no limit
+    RowDelegates *m_pRowDelegates = nullptr; // the table's only delegate, its child
 };

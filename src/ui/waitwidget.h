@@ -4,7 +4,9 @@
 
 #include <QWidget>
 
-namespace Ui { class WaitWidget; }
+namespace Ui {
+class WaitWidget;
+}
 
 // The wait overlay: covers the screen while the library works; never blocks the caller and
 // swallows every key typed meanwhile.

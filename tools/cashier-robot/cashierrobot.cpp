@@ -36,7 +36,7 @@ QWidget *topWindow()
     return found;
 }
 
-template <typename T>
+template<typename T>
 T *findVisible(const QString &objectName)
 {
     for (QWidget *top : QApplication::topLevelWidgets()) {
@@ -195,7 +195,7 @@ private:
     QList<RobotStep> m_steps;
     int m_at = 0;
     int m_pauseMs = kPauseMs;
-    QPointer<QTableView> m_worked;   // the coupon table that the script works at present
+    QPointer<QTableView> m_worked; // the coupon table that the script works at present
 };
 
 }
@@ -217,6 +217,6 @@ extern "C" __attribute__((visibility("default"))) int cashier_robot_start(const 
         say(QStringLiteral("script error: ") + script.error);
         return 0;
     }
-    new CashierRobot(script, QApplication::instance());   // goes with the application
+    new CashierRobot(script, QApplication::instance()); // goes with the application
     return 1;
 }

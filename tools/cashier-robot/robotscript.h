@@ -21,15 +21,15 @@ struct RobotStep
 {
     enum class Kind { Wait, Key, Tap, TapCell, Grab, Say, Pace, AwaitCoupons, AwaitDialog, Repeat };
     Kind kind = Kind::Wait;
-    int number = 0;      // wait, pace: milliseconds; key: Qt key code; tapcell: row
-    int column = 0;      // tapcell
-    QString text;        // tap: object name; grab: file name; say: text
+    int number = 0; // wait, pace: milliseconds; key: Qt key code; tapcell: row
+    int column = 0; // tapcell
+    QString text; // tap: object name; grab: file name; say: text
 };
 
 struct RobotScript
 {
     QList<RobotStep> steps;
-    QString error;       // first line that could not be read
+    QString error; // first line that could not be read
 };
 
 RobotScript parseRobotScript(const QString &text);

@@ -14,8 +14,8 @@
 
 #include <glib.h>
 
-typedef int (*CardTrans)(char *, char *, char *, char *, char *, char *, char *, char *, char *,
-                         char *, char *, char *);
+typedef int (*CardTrans)(char *, char *, char *, char *, char *, char *, char *, char *, char *, char *, char *,
+                         char *);
 
 enum { kBufferSize = 64 * 1024, kOutputs = 8 };
 
@@ -70,8 +70,8 @@ static char **newOutputs(char **outputs)
 
 static int callEntry(struct Host *host, char **out)
 {
-    return host->entry(host->header, host->goods, NULL, NULL, out[0], out[1], out[2], out[3],
-                       out[4], out[5], out[6], out[7]);
+    return host->entry(host->header, host->goods, NULL, NULL, out[0], out[1], out[2], out[3], out[4], out[5], out[6],
+                       out[7]);
 }
 
 static gboolean onTick(gpointer data)

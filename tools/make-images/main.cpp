@@ -184,20 +184,44 @@ int main(int argc, char *argv[])
     // Without the CJK font Qt would quietly substitute one that draws empty boxes for the captions.
     const QFontInfo cjk(QFont(QString::fromLatin1(kCjkFamily)));
     if (cjk.family() != QString::fromLatin1(kCjkFamily)) {
-        std::fprintf(stderr, "font \"%s\" not installed (got \"%s\"); install fonts-wqy-microhei\n",
-                     kCjkFamily, qPrintable(cjk.family()));
+        std::fprintf(stderr, "font \"%s\" not installed (got \"%s\"); install fonts-wqy-microhei\n", kCjkFamily,
+                     qPrintable(cjk.family()));
         return 1;
     }
 
     const Picture pictures[] = {
-        { "64x64上.png", [] { return arrowImage(true); } },
-        { "64x64下.png", [] { return arrowImage(false); } },
-        { "券列表返回.png", [] { return buttonImage(QStringLiteral("返回"), kNavyLight, kNavy); } },
-        { "券核销.png", [] { return buttonImage(QStringLiteral("核销"), kAccentLight, kAccent); } },
-        { "商品选中.png", [] { return checkBoxImage(true); } },
-        { "商品未选中.png", [] { return checkBoxImage(false); } },
-        { "message.png", [] { return infoImage(); } },
-        { "关闭弹窗.png", [] { return closeImage(); } },
+        {"64x64上.png",
+         [] {
+             return arrowImage(true);
+         }},
+        {"64x64下.png",
+         [] {
+             return arrowImage(false);
+         }},
+        {"券列表返回.png",
+         [] {
+             return buttonImage(QStringLiteral("返回"), kNavyLight, kNavy);
+         }},
+        {"券核销.png",
+         [] {
+             return buttonImage(QStringLiteral("核销"), kAccentLight, kAccent);
+         }},
+        {"商品选中.png",
+         [] {
+             return checkBoxImage(true);
+         }},
+        {"商品未选中.png",
+         [] {
+             return checkBoxImage(false);
+         }},
+        {"message.png",
+         [] {
+             return infoImage();
+         }},
+        {"关闭弹窗.png",
+         [] {
+             return closeImage();
+         }},
     };
 
     int failures = 0;

@@ -9,9 +9,7 @@
 #include <iostream>
 #include <vector>
 
-void initHostPlatform()
-{
-}
+void initHostPlatform() { }
 
 std::string executableDir()
 {

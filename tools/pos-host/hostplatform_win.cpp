@@ -60,7 +60,8 @@ bool utf8ToGbk(const std::string &utf8, std::string &gbk)
         gbk.clear();
         return true;
     }
-    const int wideLength = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), nullptr, 0);
+    const int wideLength =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), nullptr, 0);
     if (wideLength <= 0)
         return false;
     std::vector<wchar_t> wide(static_cast<std::size_t>(wideLength));

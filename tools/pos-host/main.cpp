@@ -14,8 +14,8 @@
 
 namespace {
 
-using CardTrans = int (*)(char *, char *, char *, char *, char *, char *, char *, char *, char *,
-                          char *, char *, char *);
+using CardTrans = int (*)(char *, char *, char *, char *, char *, char *, char *, char *, char *, char *, char *,
+                          char *);
 
 // Pre-filled into every output buffer so that untouched parameters can be told apart.
 const char kUntouched[] = "\x01untouched\x01";
@@ -125,8 +125,8 @@ int main(int argc, char **argv)
         }
     }
 
-    const std::string libraryPath = options.libraryPath.empty()
-        ? executableDir() + "/" + defaultLibraryName() : options.libraryPath;
+    const std::string libraryPath =
+        options.libraryPath.empty() ? executableDir() + "/" + defaultLibraryName() : options.libraryPath;
     std::string loadError;
     void *library = openLibrary(libraryPath, loadError);
     if (!library) {
@@ -141,8 +141,8 @@ int main(int argc, char **argv)
 
     if (!options.cashierScript.empty()) {
         // The robot links Qt itself; this host still does not.
-        const std::string robotPath = options.robotPath.empty()
-            ? executableDir() + "/" + defaultRobotName() : options.robotPath;
+        const std::string robotPath =
+            options.robotPath.empty() ? executableDir() + "/" + defaultRobotName() : options.robotPath;
         std::string robotError;
         void *robot = openLibrary(robotPath, robotError);
         using RobotStart = int (*)(const char *);
@@ -165,16 +165,17 @@ int main(int argc, char **argv)
         for (auto &buffer : out)
             std::memcpy(buffer.data(), kUntouched, sizeof(kUntouched));
 
-        auto doc = [&](int i) { return documents.isNull[i] ? nullptr : in[i].data(); };
-        const int rc = entry(doc(0), doc(1), doc(2), doc(3), out[0].data(), out[1].data(),
-                             out[2].data(), out[3].data(), out[4].data(), out[5].data(),
-                             out[6].data(), out[7].data());
+        auto doc = [&](int i) {
+            return documents.isNull[i] ? nullptr : in[i].data();
+        };
+        const int rc = entry(doc(0), doc(1), doc(2), doc(3), out[0].data(), out[1].data(), out[2].data(), out[3].data(),
+                             out[4].data(), out[5].data(), out[6].data(), out[7].data());
 
         if (callCount > 1)
             std::cout << "== call " << call << "\n";
         std::cout << "return: " << rc << "\n";
-        static const char *names[8] = {"p5  result code", "p6  message", "p7  amount",
-                                       "p8  reserved", "p9  reserved", "p10 unused",
+        static const char *names[8] = {"p5  result code",       "p6  message",         "p7  amount",
+                                       "p8  reserved",          "p9  reserved",        "p10 unused",
                                        "p11 discount document", "p12 payment document"};
         for (int i = 0; i < 8; ++i) {
             std::cout << names[i] << ": ";

@@ -28,7 +28,7 @@
 
 namespace {
 
-std::atomic<bool> stopping{false};
+std::atomic<bool> stopping {false};
 
 // Waits in short steps so that a long scenario delay does not hold up SIGTERM.
 bool pauseFor(int ms)
@@ -64,8 +64,8 @@ void shutDownConnections(int localPort, int remotePort)
         const int fd = std::atoi(entry->d_name);
         if (fd <= 2)
             continue;
-        sockaddr_storage local{};
-        sockaddr_storage peer{};
+        sockaddr_storage local {};
+        sockaddr_storage peer {};
         socklen_t localSize = sizeof local;
         socklen_t peerSize = sizeof peer;
         if (getsockname(fd, reinterpret_cast<sockaddr *>(&local), &localSize) != 0
@@ -94,8 +94,8 @@ ScrmSim::Request toRouterRequest(const httplib::Request &request)
         out.query = QByteArray::fromStdString(request.target.substr(question + 1));
     for (const auto &header : request.headers) {
         // httplib files the connection's addresses among the headers; the client never sent them.
-        if (header.first == "REMOTE_ADDR" || header.first == "REMOTE_PORT"
-            || header.first == "LOCAL_ADDR" || header.first == "LOCAL_PORT")
+        if (header.first == "REMOTE_ADDR" || header.first == "REMOTE_PORT" || header.first == "LOCAL_ADDR"
+            || header.first == "LOCAL_PORT")
             continue;
         out.headers.append(qMakePair(QString::fromStdString(header.first), QString::fromStdString(header.second)));
     }
@@ -123,22 +123,22 @@ void deliver(const ScrmSim::Reply &reply, const httplib::Request &request, httpl
     // leave exactly when and as far as the scenario says.
     auto shared = std::make_shared<ScrmSim::Reply>(reply);
     response.set_content_provider(size_t(total), contentType,
-        [shared, total](size_t offset, size_t length, httplib::DataSink &sink) {
-            const ScrmSim::Reply &r = *shared;
-            qint64 take = qint64(length);
-            if (r.dropAfterBytes >= 0) {
-                if (qint64(offset) >= r.dropAfterBytes)
-                    return false;
-                take = qMin(take, r.dropAfterBytes - qint64(offset));
-            }
-            take = r.trickleMs > 0 ? 1 : qMin<qint64>(take, 64 * 1024);
-            const QByteArray chunk = r.bytesAt(qint64(offset), take);
-            if (!sink.write(chunk.constData(), size_t(chunk.size())))
-                return false;
-            if (r.trickleMs > 0 && qint64(offset) + 1 < total)
-                return pauseFor(r.trickleMs);
-            return true;
-        });
+                                  [shared, total](size_t offset, size_t length, httplib::DataSink &sink) {
+                                      const ScrmSim::Reply &r = *shared;
+                                      qint64 take = qint64(length);
+                                      if (r.dropAfterBytes >= 0) {
+                                          if (qint64(offset) >= r.dropAfterBytes)
+                                              return false;
+                                          take = qMin(take, r.dropAfterBytes - qint64(offset));
+                                      }
+                                      take = r.trickleMs > 0 ? 1 : qMin<qint64>(take, 64 * 1024);
+                                      const QByteArray chunk = r.bytesAt(qint64(offset), take);
+                                      if (!sink.write(chunk.constData(), size_t(chunk.size())))
+                                          return false;
+                                      if (r.trickleMs > 0 && qint64(offset) + 1 < total)
+                                          return pauseFor(r.trickleMs);
+                                      return true;
+                                  });
 }
 
 int fail(const QString &message)
@@ -162,7 +162,7 @@ int main(int argc, char *argv[])
     ScrmSim::Router router;
     QString walletSource = options.walletPath;
     if (!options.statePath.isEmpty() && QFileInfo::exists(options.statePath))
-        walletSource = options.statePath;   // the saved state replaces the initial wallet
+        walletSource = options.statePath; // the saved state replaces the initial wallet
     if (!walletSource.isEmpty()) {
         QJsonObject document;
         ScrmSim::Wallet wallet;
@@ -197,7 +197,8 @@ int main(int argc, char *argv[])
         server = std::make_unique<httplib::SSLServer>(options.certPath.toLocal8Bit().constData(),
                                                       options.keyPath.toLocal8Bit().constData());
     if (!server->is_valid())
-        return fail(QStringLiteral("cannot use the certificate %1 with the key %2").arg(options.certPath, options.keyPath));
+        return fail(
+            QStringLiteral("cannot use the certificate %1 with the key %2").arg(options.certPath, options.keyPath));
     server->set_tcp_nodelay(true);
     server->set_keep_alive_timeout(2);
 
@@ -231,7 +232,7 @@ int main(int argc, char *argv[])
     std::printf("PORT %d\n", port);
     std::fflush(stdout);
 
-    std::atomic<bool> finished{false};
+    std::atomic<bool> finished {false};
     std::thread watcher([&] {
         int signalNumber = 0;
         sigwait(&stopSignals, &signalNumber);

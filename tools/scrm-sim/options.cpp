@@ -46,9 +46,8 @@ bool parseOptions(const QStringList &arguments, Options *options, QString *error
 
 QString usage()
 {
-    return QStringLiteral(
-        "usage: scrm-sim [--port N] [--scenario FILE.json] [--wallet FILE.json] [--state FILE.json]\n"
-        "                [--record FILE.jsonl] [--cert FILE --key FILE]\n");
+    return QStringLiteral("usage: scrm-sim [--port N] [--scenario FILE.json] [--wallet FILE.json] [--state FILE.json]\n"
+                          "                [--record FILE.jsonl] [--cert FILE --key FILE]\n");
 }
 
 }

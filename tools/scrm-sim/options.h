@@ -5,8 +5,9 @@
 
 namespace ScrmSim {
 
-struct Options {
-    int port = 0;                 // 0: any free port
+struct Options
+{
+    int port = 0; // 0: any free port
     QString scenarioPath;
     QString walletPath;
     QString statePath;

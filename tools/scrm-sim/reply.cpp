@@ -70,10 +70,10 @@ Reply plainReply(int status, const QByteArray &text)
 bool replyFromJson(const QJsonObject &object, Reply *reply, QString *error)
 {
     static const QSet<QString> known = {
-        QStringLiteral("status"), QStringLiteral("body"), QStringLiteral("bodyJson"),
-        QStringLiteral("contentType"), QStringLiteral("delayMs"), QStringLiteral("drop"),
-        QStringLiteral("dropAfterBytes"), QStringLiteral("trickleMs"), QStringLiteral("repeatBytes"), QStringLiteral("apply"),
-        QStringLiteral("redirect")};
+        QStringLiteral("status"),         QStringLiteral("body"),      QStringLiteral("bodyJson"),
+        QStringLiteral("contentType"),    QStringLiteral("delayMs"),   QStringLiteral("drop"),
+        QStringLiteral("dropAfterBytes"), QStringLiteral("trickleMs"), QStringLiteral("repeatBytes"),
+        QStringLiteral("apply"),          QStringLiteral("redirect")};
     for (auto it = object.begin(); it != object.end(); ++it) {
         if (!known.contains(it.key())) {
             *error = QStringLiteral("unknown reply member \"%1\"").arg(it.key());

@@ -8,18 +8,19 @@ namespace ScrmSim {
 
 // One answer and the way the HTTP shell delivers it. The router decides; the shell only carries
 // it out, so every misbehaviour a scenario can ask for is visible here as plain data.
-struct Reply {
+struct Reply
+{
     int status = 200;
     QByteArray contentType = QByteArrayLiteral("application/json");
     QByteArray body;
-    QByteArray redirect;          // Location of a 3xx answer
-    int delayMs = 0;              // answer only after this pause
-    bool drop = false;            // close the connection without any answer
-    qint64 dropAfterBytes = -1;   // close after this many body bytes (-1: send it all)
-    int trickleMs = 0;            // send the body one byte at a time with this pause
-    qint64 repeatBytes = 0;       // body of exactly this size, the body text repeated
-    bool apply = false;           // the wallet acts on the request first (its answer is the
-                                  // body when none is given), then this reply goes out
+    QByteArray redirect; // Location of a 3xx answer
+    int delayMs = 0; // answer only after this pause
+    bool drop = false; // close the connection without any answer
+    qint64 dropAfterBytes = -1; // close after this many body bytes (-1: send it all)
+    int trickleMs = 0; // send the body one byte at a time with this pause
+    qint64 repeatBytes = 0; // body of exactly this size, the body text repeated
+    bool apply = false; // the wallet acts on the request first (its answer is the
+                        // body when none is given), then this reply goes out
 
     // The body size on the wire.
     qint64 totalBytes() const;

@@ -119,7 +119,8 @@ Router::Outcome Router::handle(const Request &request, const QDateTime &received
     QJsonObject headers;
     for (const auto &header : request.headers) {
         const QString previous = headers.value(header.first).toString();
-        headers.insert(header.first, previous.isEmpty() ? header.second : previous + QStringLiteral(", ") + header.second);
+        headers.insert(header.first,
+                       previous.isEmpty() ? header.second : previous + QStringLiteral(", ") + header.second);
     }
     QJsonObject &record = outcome.record;
     record.insert(QStringLiteral("time"), receivedAt.toString(Qt::ISODateWithMs));

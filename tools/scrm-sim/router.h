@@ -23,10 +23,11 @@ bool usesQueryForm(Api api);
 QString mediaType(const QString &contentType);
 
 // A request as the HTTP layer received it.
-struct Request {
+struct Request
+{
     QString method = QStringLiteral("POST");
-    QString path;                              // decoded
-    QByteArray query;                          // raw text after '?', exactly as on the wire
+    QString path; // decoded
+    QByteArray query; // raw text after '?', exactly as on the wire
     QList<QPair<QString, QString>> headers;
     QByteArray body;
 
@@ -34,14 +35,15 @@ struct Request {
 };
 
 // What the server makes of a request before it answers it.
-struct RequestCheck {
+struct RequestCheck
+{
     bool contentTypeOk = false;
     bool signatureValid = false;
-    bool paramsMatch = false;       // query form: the signed parameters are the body's values
-    QString signedText;             // the parameter text that the signature covers
-    QString refusal;                // empty when the request is acceptable
-    QJsonObject json;               // query form: the parsed body
-    FormFields fields;              // form body: the parsed fields
+    bool paramsMatch = false; // query form: the signed parameters are the body's values
+    QString signedText; // the parameter text that the signature covers
+    QString refusal; // empty when the request is acceptable
+    QJsonObject json; // query form: the parsed body
+    FormFields fields; // form body: the parsed fields
 };
 
 RequestCheck checkRequest(Api api, const Request &request);
@@ -50,9 +52,10 @@ RequestCheck checkRequest(Api api, const Request &request);
 class Router
 {
 public:
-    struct Outcome {
+    struct Outcome
+    {
         Reply reply;
-        QJsonObject record;         // one line of the request record
+        QJsonObject record; // one line of the request record
         bool walletChanged = false;
     };
 

@@ -33,7 +33,8 @@ bool Scenario::load(const QJsonObject &document, QString *error)
             QString replyError;
             if (!item.isObject() || !replyFromJson(item.toObject(), &reply, &replyError)) {
                 *error = QStringLiteral("path \"%1\", reply %2: %3")
-                             .arg(key).arg(sequence.replies.size() + 1)
+                             .arg(key)
+                             .arg(sequence.replies.size() + 1)
                              .arg(replyError.isEmpty() ? QStringLiteral("not an object") : replyError);
                 return false;
             }

@@ -23,7 +23,8 @@ public:
     bool verifiesRequests() const { return m_verify; }
 
 private:
-    struct Sequence {
+    struct Sequence
+    {
         QList<Reply> replies;
         int position = 0;
     };

@@ -31,10 +31,11 @@ QString queryBaseText(const QString &signedText);
 // Form body: "k=v&" for every non-empty field except "sign", then "key=" and the signing key.
 QString formBaseText(const FormFields &fields);
 
-struct SignedQuery {
+struct SignedQuery
+{
     bool hasSign = false;
     QString signature;
-    QString signedText;   // percent-decoded: the client's HTTP layer encodes what a URL cannot hold
+    QString signedText; // percent-decoded: the client's HTTP layer encodes what a URL cannot hold
 };
 
 // Splits a raw query "sign=<sig>&<signed params>" as it arrived on the wire.

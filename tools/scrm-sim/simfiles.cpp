@@ -16,7 +16,8 @@ bool readJsonObject(const QString &path, QJsonObject *object, QString *error)
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
     if (!document.isObject()) {
         *error = QStringLiteral("%1: not a JSON object (%2 at offset %3)")
-                     .arg(path, parseError.errorString()).arg(parseError.offset);
+                     .arg(path, parseError.errorString())
+                     .arg(parseError.offset);
         return false;
     }
     *object = document.object();

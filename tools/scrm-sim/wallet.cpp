@@ -8,14 +8,14 @@ namespace ScrmSim {
 namespace {
 
 const QStringList couponMembers = {
-    QStringLiteral("certiInfoId"), QStringLiteral("certiInfoCode"), QStringLiteral("certiInfoName"),
-    QStringLiteral("certiInfoStatus"), QStringLiteral("certiType"), QStringLiteral("certiTypeId"),
-    QStringLiteral("certiTypeName"), QStringLiteral("certiMe"), QStringLiteral("certiMeType"),
-    QStringLiteral("certiMeMin"), QStringLiteral("certiMeMax"), QStringLiteral("realCertiMe"),
-    QStringLiteral("bgndate"), QStringLiteral("enddate"), QStringLiteral("depict"),
-    QStringLiteral("vipId"), QStringLiteral("vipCode"), QStringLiteral("minConsume"),
-    QStringLiteral("apportionType"), QStringLiteral("consumeCountLimit"), QStringLiteral("crossTypeUse"),
-    QStringLiteral("availableFlag"), QStringLiteral("checkFlag"), QStringLiteral("unAvailableRemark")};
+    QStringLiteral("certiInfoId"),     QStringLiteral("certiInfoCode"),     QStringLiteral("certiInfoName"),
+    QStringLiteral("certiInfoStatus"), QStringLiteral("certiType"),         QStringLiteral("certiTypeId"),
+    QStringLiteral("certiTypeName"),   QStringLiteral("certiMe"),           QStringLiteral("certiMeType"),
+    QStringLiteral("certiMeMin"),      QStringLiteral("certiMeMax"),        QStringLiteral("realCertiMe"),
+    QStringLiteral("bgndate"),         QStringLiteral("enddate"),           QStringLiteral("depict"),
+    QStringLiteral("vipId"),           QStringLiteral("vipCode"),           QStringLiteral("minConsume"),
+    QStringLiteral("apportionType"),   QStringLiteral("consumeCountLimit"), QStringLiteral("crossTypeUse"),
+    QStringLiteral("availableFlag"),   QStringLiteral("checkFlag"),         QStringLiteral("unAvailableRemark")};
 
 QString text(const QJsonValue &value)
 {
@@ -52,7 +52,8 @@ bool orgMatches(const QString &memberOrg, const QString &requestOrg)
     return memberOrg.isEmpty() || memberOrg == requestOrg;
 }
 
-struct Verdict {
+struct Verdict
+{
     bool available = true;
     bool checked = false;
     QString remark;
@@ -107,8 +108,7 @@ QList<qint64> shareByAmount(qint64 amountCents, const QList<qint64> &lineCents)
     for (int i = 0; i <= last; ++i) {
         if (lineCents.at(i) <= 0)
             continue;
-        qint64 share = i == last ? amount - given
-                                 : (2 * amount * lineCents.at(i) + total) / (2 * total);
+        qint64 share = i == last ? amount - given : (2 * amount * lineCents.at(i) + total) / (2 * total);
         // Rounding every line up could overshoot; the shares must add up to the amount exactly.
         share = qMin(share, amount - given);
         shares[i] = share;
@@ -141,7 +141,8 @@ bool Wallet::load(const QJsonObject &document, QString *error)
             coupon.id = text(coupon.fields.value(QStringLiteral("certiInfoId")));
             coupon.code = text(coupon.fields.value(QStringLiteral("certiInfoCode")));
             if (coupon.id.isEmpty() || coupon.code.isEmpty()) {
-                *error = QStringLiteral("a coupon of member %1 needs \"certiInfoId\" and \"certiInfoCode\"").arg(member.vipInfoId);
+                *error = QStringLiteral("a coupon of member %1 needs \"certiInfoId\" and \"certiInfoCode\"")
+                             .arg(member.vipInfoId);
                 return false;
             }
             if (codes.contains(coupon.code)) {
@@ -179,7 +180,8 @@ QJsonObject Wallet::toJson() const
         QJsonArray coupons;
         for (const WalletCoupon &coupon : member.coupons) {
             QJsonObject fields = coupon.fields;
-            fields.insert(QStringLiteral("state"), coupon.consumed ? QStringLiteral("consumed") : QStringLiteral("available"));
+            fields.insert(QStringLiteral("state"),
+                          coupon.consumed ? QStringLiteral("consumed") : QStringLiteral("available"));
             for (const char *name : {"consumeAmount", "consumedBizBillNo", "consumedSaleNo"})
                 fields.remove(QLatin1String(name));
             if (coupon.consumed) {
@@ -247,7 +249,8 @@ const WalletCoupon *Wallet::coupon(const QString &code) const
 
 QJsonObject Wallet::vipInfo(const QJsonObject &body) const
 {
-    const int index = memberById(text(body.value(QStringLiteral("vipInfoId"))), text(body.value(QStringLiteral("orgCode"))));
+    const int index =
+        memberById(text(body.value(QStringLiteral("vipInfoId"))), text(body.value(QStringLiteral("orgCode"))));
     if (index < 0)
         return refusal(QStringLiteral("会员不存在"));
     QJsonObject data;
@@ -287,7 +290,8 @@ QJsonObject Wallet::goodsLine(const QJsonObject &cartLine, qint64 shareCents, qi
 
 QJsonObject Wallet::couponList(const QJsonObject &body, bool withSelection) const
 {
-    const WalletMember *member = memberByCard(text(body.value(QStringLiteral("vipCode"))), text(body.value(QStringLiteral("orgCode"))));
+    const WalletMember *member =
+        memberByCard(text(body.value(QStringLiteral("vipCode"))), text(body.value(QStringLiteral("orgCode"))));
     if (!member)
         return refusal(QStringLiteral("会员不存在"));
 
@@ -367,7 +371,8 @@ QJsonObject Wallet::couponList(const QJsonObject &body, bool withSelection) cons
         object.insert(QStringLiteral("vipId"), member->vipInfoId);
         object.insert(QStringLiteral("vipCode"), member->cardNo);
         object.insert(QStringLiteral("certiInfoStatus"), coupon.consumed ? QStringLiteral("2") : QStringLiteral("1"));
-        object.insert(QStringLiteral("availableFlag"), verdicts.at(i).available ? QStringLiteral("1") : QStringLiteral("0"));
+        object.insert(QStringLiteral("availableFlag"),
+                      verdicts.at(i).available ? QStringLiteral("1") : QStringLiteral("0"));
         object.insert(QStringLiteral("checkFlag"), verdicts.at(i).checked ? QStringLiteral("1") : QStringLiteral("0"));
         object.insert(QStringLiteral("unAvailableRemark"), verdicts.at(i).remark);
         QJsonArray goods;
@@ -414,14 +419,19 @@ QJsonObject Wallet::batchConsume(const FormFields &fields)
     if (list.array().isEmpty())
         return refusal(QStringLiteral("核销券列表为空"));
 
-    struct Take { int member; int coupon; qint64 cents; };
+    struct Take
+    {
+        int member;
+        int coupon;
+        qint64 cents;
+    };
     QList<Take> takes;
     QSet<QString> seen;
     // Check every coupon before touching any: the batch is consumed whole or not at all.
     for (const QJsonValue &item : list.array()) {
         const QJsonObject object = item.toObject();
         const QString code = text(object.value(QStringLiteral("certiCode")));
-        Take take{-1, -1, 0};
+        Take take {-1, -1, 0};
         if (!findCoupon(memberIndex, code, &take.member, &take.coupon))
             return refusal(QStringLiteral("券%1不存在").arg(code));
         const WalletCoupon &coupon = m_members.at(take.member).coupons.at(take.coupon);

@@ -20,20 +20,22 @@ QString formatCents(qint64 cents);
 // shared is capped at the positive total, so the shares never exceed what the cart holds.
 QList<qint64> shareByAmount(qint64 amountCents, const QList<qint64> &lineCents);
 
-struct WalletCoupon {
-    QJsonObject fields;           // as in the wallet file; passed through into list replies
-    QString id;                   // certiInfoId
-    QString code;                 // certiInfoCode
-    qint64 amountCents = 0;       // realCertiMe
+struct WalletCoupon
+{
+    QJsonObject fields; // as in the wallet file; passed through into list replies
+    QString id; // certiInfoId
+    QString code; // certiInfoCode
+    qint64 amountCents = 0; // realCertiMe
     qint64 minConsumeCents = 0;
     QString apportionType;
     bool consumed = false;
-    qint64 consumedCents = 0;     // what the consumption took, given back on cancellation
-    QString consumedBill;         // the bizBillNo and saleNo that consumed it: only a
-    QString consumedSale;         // cancellation naming both gives it back
+    qint64 consumedCents = 0; // what the consumption took, given back on cancellation
+    QString consumedBill; // the bizBillNo and saleNo that consumed it: only a
+    QString consumedSale; // cancellation naming both gives it back
 };
 
-struct WalletMember {
+struct WalletMember
+{
     QString vipInfoId;
     QString cardNo;
     QString orgCode;
@@ -65,7 +67,7 @@ private:
     QJsonObject goodsLine(const QJsonObject &cartLine, qint64 shareCents, qint64 allTypeCents) const;
 
     QList<WalletMember> m_members;
-    QJsonObject m_goods;          // outPluId -> server-side goods data
+    QJsonObject m_goods; // outPluId -> server-side goods data
 };
 
 }

@@ -28,8 +28,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-typedef int(__cdecl *CardTrans)(char *, char *, char *, char *, char *, char *, char *, char *, char *, char *,
-                                char *, char *);
+typedef int(__cdecl *CardTrans)(char *, char *, char *, char *, char *, char *, char *, char *, char *, char *, char *,
+                                char *);
 typedef int(__stdcall *CardTransStd)(char *, char *, char *, char *, char *, char *, char *, char *, char *, char *,
                                      char *, char *);
 typedef HRESULT(WINAPI *GetProcessDpiAwarenessProc)(HANDLE, int *);
@@ -104,8 +104,8 @@ static void callEntry(void)
     }
     g_inCall = 1;
     g_paints = g_timers = 0;
-    rc = g_entry(g_documents[0], g_documents[1], g_documents[2], g_documents[3], g_out[0], g_out[1], g_out[2],
-                 g_out[3], g_out[4], g_out[5], g_out[6], g_out[7]);
+    rc = g_entry(g_documents[0], g_documents[1], g_documents[2], g_documents[3], g_out[0], g_out[1], g_out[2], g_out[3],
+                 g_out[4], g_out[5], g_out[6], g_out[7]);
     g_inCall = 0;
     printf("return: %d\n", rc);
     for (i = 0; i < 8; ++i)
@@ -177,8 +177,8 @@ static void createWindow(void)
         fail("CreateWindowA");
     g_button = CreateWindowA("BUTTON", "Coupons", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 20, 20, 120, 40,
                              g_window, (HMENU)(INT_PTR)kButtonId, wc.hInstance, NULL);
-    g_edit = CreateWindowA("EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP, 20, 80, 200, 28, g_window,
-                           NULL, wc.hInstance, NULL);
+    g_edit = CreateWindowA("EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP, 20, 80, 200, 28, g_window, NULL,
+                           wc.hInstance, NULL);
     ShowWindow(g_window, SW_SHOW);
     UpdateWindow(g_window);
     SetForegroundWindow(g_window);
@@ -213,7 +213,8 @@ static HMODULE loadLibrary(const char *path)
 {
     /* A full path written with backslashes: the library's own folder comes first in the search
      * for the DLLs it imports (Qt's), as for an executable in that folder. */
-    HMODULE library = strchr(path, '\\') ? LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH) : LoadLibraryA(path);
+    HMODULE library =
+        strchr(path, '\\') ? LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH) : LoadLibraryA(path);
     if (!library)
         fail("LoadLibraryA");
     g_entry = (CardTrans)symbol(library, "TwCardTrans");
@@ -227,7 +228,8 @@ static HMODULE loadLibrary(const char *path)
 static int dpiAwareness(void)
 {
     int awareness = -1;
-    GetProcessDpiAwarenessProc get = (GetProcessDpiAwarenessProc)symbol(LoadLibraryA("shcore.dll"), "GetProcessDpiAwareness");
+    GetProcessDpiAwarenessProc get =
+        (GetProcessDpiAwarenessProc)symbol(LoadLibraryA("shcore.dll"), "GetProcessDpiAwareness");
     IsProcessDpiAwareProc aware = (IsProcessDpiAwareProc)symbol(GetModuleHandleA("user32.dll"), "IsProcessDPIAware");
     if (get && get(NULL, &awareness) == S_OK)
         return awareness;
@@ -276,7 +278,8 @@ static int entries(const char *libraryPath, const char *embedPath, int count)
     FreeLibrary(first);
     printf("still loaded after FreeLibrary: %d\n", GetModuleHandleA("TwCouponPay5.dll") != NULL);
     second = loadLibrary(libraryPath);
-    printf("after loading again: same module %d, same application %d\n", first == second, qtApplication() == application);
+    printf("after loading again: same module %d, same application %d\n", first == second,
+           qtApplication() == application);
 
     entryStd = (CardTransStd)symbol(second, "TwCardTransStd");
     if (!entryStd)
@@ -288,8 +291,8 @@ static int entries(const char *libraryPath, const char *embedPath, int count)
         memset(out[1], 0, 4096);
         /* The callee removes the parameters: the stack pointer is where it was. */
         __asm__ volatile("movl %%esp, %0" : "=r"(spBefore)::"memory");
-        entryStd(g_documents[0], g_documents[1], g_documents[2], g_documents[3], out[0], out[1], out[2], out[3],
-                 out[4], out[5], out[6], out[7]);
+        entryStd(g_documents[0], g_documents[1], g_documents[2], g_documents[3], out[0], out[1], out[2], out[3], out[4],
+                 out[5], out[6], out[7]);
         __asm__ volatile("movl %%esp, %0" : "=r"(spAfter)::"memory");
         intact += spBefore == spAfter;
         same += strcmp(out[0], g_out[0]) == 0 && strcmp(out[1], g_out[1]) == 0;
@@ -299,8 +302,8 @@ static int entries(const char *libraryPath, const char *embedPath, int count)
     throwSoon = application ? (ProbeStart)symbol(LoadLibraryA(embedPath), "embed_throw_soon") : NULL;
     if (throwSoon) {
         throwSoon();
-        g_entry(g_documents[0], g_documents[1], g_documents[2], g_documents[3], out[0], out[1], out[2], out[3],
-                out[4], out[5], out[6], out[7]);
+        g_entry(g_documents[0], g_documents[1], g_documents[2], g_documents[3], out[0], out[1], out[2], out[3], out[4],
+                out[5], out[6], out[7]);
         printf("call with a throwing handler: %s %s\n", out[0], out[1]);
     }
     fflush(stdout);
