@@ -16,6 +16,7 @@ const QString kConsume = "/posPortal/batchConsumeCerti";
 const QString kCancel = "/posPortal/offlineCancelCerti";
 const QString kClosed = "网络错误，请再次尝试或联系管理员处理。错误代码:2 Connection closed";
 const QString kCoupon = "Q20240001";
+const QString kBack = "。用券支付未完成，本次核销已撤销，券已退回会员";
 
 // A till whose cashier ticks the first coupon and pays, against a simulator that keeps the
 // wallet's state in the till's folder and plays the scenario.
@@ -79,13 +80,12 @@ private slots:
         QTest::addColumn<QStringList>("journal");
         const QJsonObject lost {{"apply", true}, {"drop", true}};
         QTest::newRow("answer lost, cancelled at once")
-            << QJsonObject {{kConsume, lost}} << kClosed + "。用券支付未完成，本次核销已撤销，券已退回会员" << 1
-            << "available" << QStringList {};
+            << QJsonObject {{kConsume, lost}} << kClosed + kBack << 1 << "available" << QStringList {};
         // The server's yes settles it, whatever its answer lists.
         QTest::newRow("cancellation taken, answer without its data")
             << QJsonObject {{kConsume, lost},
                             {kCancel, QJsonObject {{"apply", true}, {"bodyJson", QJsonObject {{"code", "0"}}}}}}
-            << kClosed + "。用券支付未完成，本次核销已撤销，券已退回会员" << 1 << "available" << QStringList {};
+            << kClosed + kBack << 1 << "available" << QStringList {};
         QTest::newRow("cancellation lost too, sent by the next call")
             << QJsonObject {{kConsume, lost},
                             {kCancel, QJsonArray {QJsonObject {{"status", 503}}, QJsonObject {{"apply", true}}}}}
@@ -97,8 +97,7 @@ private slots:
         // The reader would keep only one of the two, and a reply like this is no answer of the API.
         QTest::newRow("reply repeats a key")
             << QJsonObject {{kConsume, QJsonObject {{"apply", true}, {"body", R"({"code":"0","code":"0"})"}}}}
-            << "接口异常，请检查接口配置是否正确或网络是否正常。用券支付未完成，本次核销已撤销，券已退回会员" << 1
-            << "available" << QStringList {};
+            << "接口异常，请检查接口配置是否正确或网络是否正常" + kBack << 1 << "available" << QStringList {};
     }
     void couponsComeBack()
     {
@@ -142,7 +141,7 @@ private slots:
         QCOMPARE(till.reversals(), 1);
         QCOMPARE(till.coupon(), "available");
         QVERIFY(!QFile::exists(till.journal()));
-        QVERIFY(till.folder.logText().contains(("位置：核销结果未知，转为待撤销")));
+        QVERIFY(till.folder.logText().contains("位置：核销结果未知，转为待撤销"));
     }
 
     // An entry left from a failed attempt meets a later sale that consumed the same coupon and
@@ -158,7 +157,7 @@ private slots:
         QCOMPARE(till.journalStates(), QStringList {"pending"});
         QCOMPARE(QString::fromUtf8(till.sale().params.value(5)), "000000");
         QVERIFY(!QFile::exists(till.journal()));
-        QVERIFY(till.folder.logText().contains(("位置：作废待撤销记录")));
+        QVERIFY(till.folder.logText().contains("位置：作废待撤销记录"));
 
         QVERIFY(till.cancel().finished);
         QCOMPARE(till.reversals(), 2);
@@ -174,8 +173,7 @@ private slots:
         const TillFolder::HostRun sale = till.folder.runHost(TestSupport::sampleDocuments("sale"), till.saleArgs());
         QCOMPARE(QString::fromUtf8(sale.params.value(5)), "111111");
         QCOMPARE(QString::fromUtf8(sale.params.value(6)),
-                 QStringLiteral("传出参数超过约定的缓冲区大小（200字节），无法传出交易结果。"
-                                "用券支付未完成，本次核销已撤销，券已退回会员"));
+                 "传出参数超过约定的缓冲区大小（200字节），无法传出交易结果" + kBack);
         QCOMPARE(till.reversals(), 1);
         QCOMPARE(till.coupon(), "available");
     }
@@ -199,7 +197,7 @@ private slots:
             codes << request["fields"]["code"].toString();
         QCOMPARE(codes, (QStringList {R"(["R1"])", R"(["R2"])", R"(["CP0001","CP0002"])", R"(["CP0001","CP0002"])"}));
         QCOMPARE(till.journalStates(), QStringList {"attention"});
-        QVERIFY(till.folder.logText().contains(("位置：待撤销记录需人工处理")));
+        QVERIFY(till.folder.logText().contains("位置：待撤销记录需人工处理"));
     }
 };
 
