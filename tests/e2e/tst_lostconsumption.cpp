@@ -1,6 +1,5 @@
-// A consumption whose outcome the till cannot take for certain, through the sample host, the
-// library and the simulator's wallet: the coupons of a payment the host never got come back,
-// and those of a payment it recorded never do.
+// Through pos-host and the simulator's wallet: coupons of a payment the host never got come back,
+// those of one it recorded never do.
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,8 +17,6 @@ const QString kClosed = "网络错误，请再次尝试或联系管理员处理�
 const QString kCoupon = "Q20240001";
 const QString kBack = "。用券支付未完成，本次核销已撤销，券已退回会员";
 
-// A till whose cashier ticks the first coupon and pays, against a simulator that keeps the
-// wallet's state in the till's folder and plays the scenario.
 struct Till
 {
     TillFolder folder;
@@ -38,7 +35,6 @@ struct Till
     TillFolder::HostRun sale() const { return folder.runHost(TestSupport::sampleDocuments("sale"), saleArgs()); }
     TillFolder::HostRun cancel() const { return folder.runHost(TestSupport::sampleDocuments("cancel")); }
 
-    // The coupon's state at the server; the simulator writes its state file once the wallet changed.
     QString coupon() const
     {
         const QString path = QFile::exists(state()) ? state() : SAMPLES_DIR "/wallet.json";
@@ -55,7 +51,6 @@ struct Till
             states << entry["state"].toString();
         return states;
     }
-    // How many cancellations named the coupon.
     int reversals() const
     {
         int count = 0;
@@ -94,7 +89,6 @@ private slots:
         QTest::newRow("refusal is certain, nothing to cancel")
             << QJsonObject {{kConsume, QJsonObject {{"bodyJson", QJsonObject {{"code", "1"}, {"msg", "券已使用"}}}}}}
             << "批量券核销接口返回失败券已使用" << 0 << "available" << QStringList {};
-        // The reader would keep only one of the two, and a reply like this is no answer of the API.
         QTest::newRow("reply repeats a key")
             << QJsonObject {{kConsume, QJsonObject {{"apply", true}, {"body", R"({"code":"0","code":"0"})"}}}}
             << "接口异常，请检查接口配置是否正确或网络是否正常" + kBack << 1 << "available" << QStringList {};
@@ -116,15 +110,12 @@ private slots:
         QCOMPARE(till.coupon(), stateAfterSale);
         QCOMPARE(till.journalStates(), journal);
 
-        // The next call, whatever it is, first settles what the server is still owed.
         QVERIFY(till.cancel().finished);
         QVERIFY(!QFile::exists(till.journal()));
         QCOMPARE(till.coupon(), "available");
         QCOMPARE(till.folder.logText().count("位置：重试待撤销核销\n内容：成功"), journal.size());
     }
 
-    // Ended by the cashier or a power cut while the server takes its time: what was written before
-    // the consumption left is reversed at the next call.
     void hostKilledWhileTheConsumptionWaits()
     {
         Till till;
@@ -144,8 +135,7 @@ private slots:
         QVERIFY(till.folder.logText().contains("位置：核销结果未知，转为待撤销"));
     }
 
-    // An entry left from a failed attempt meets a later sale that consumed the same coupon and
-    // reached the host: the payment stands, and the old cancellation is never sent again.
+    // A later paid sale of the same coupon voids the old entry.
     void staleEntryMeetsALaterPaidSale()
     {
         Till till;
@@ -164,7 +154,6 @@ private slots:
         QCOMPARE(till.coupon(), "consumed");
     }
 
-    // The server consumed the coupons but the documents exceed what the host agreed to take.
     void successTheHostCannotTakeIsReversed()
     {
         Till till;
@@ -178,8 +167,6 @@ private slots:
         QCOMPARE(till.coupon(), "available");
     }
 
-    // The server turns one cancellation away for good: it is kept for support and the one
-    // behind it goes through.
     void refusedEntryDoesNotHoldTheOthers()
     {
         Till till;

@@ -1,5 +1,4 @@
-// The life of a consumption whose outcome the till cannot take for certain: what ends an entry
-// of the reversal journal, what keeps it, and that processes sharing the journal lose nothing.
+// The reversal journal's rules, with a stand-in for the server.
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -28,7 +27,6 @@ namespace {
 using Kinds = QList<Kind>;
 using States = QStringList;
 
-// The server as a list of answers, one per cancellation sent; every code sent is kept.
 struct StandIn
 {
     Kinds answers;
@@ -115,7 +113,7 @@ private slots:
         QCOMPARE(Gateway::failureAfterError(qtError, httpStatus), failure);
     }
 
-    // Card numbers and ids are integers past 2^53: the cancellation and the queries send them back.
+    // Card numbers and ids past 2^53.
     void numbersKeepEveryDigit_data()
     {
         QTest::addColumn<QByteArray>("json");
@@ -171,7 +169,6 @@ private slots:
         Reversals(journal.path(), journal.log, server.send()).retryPending();
         QCOMPARE(server.sent.size(), sends);
         QCOMPARE(journal.states(), states << "attention");
-        // A second call sends only what is still pending.
         server.answers.clear();
         Reversals(journal.path(), journal.log, server.send()).retryPending();
         QCOMPARE(server.sent.size(), sends + int(states.count("pending") > 0));
@@ -228,7 +225,6 @@ private slots:
         QCOMPARE(journal.states(), states);
     }
 
-    // A payment the host recorded proves the same coupons were not held by an earlier attempt.
     void handedOverVoidsEarlierEntriesOfItsCoupons()
     {
         Journal journal;
@@ -269,7 +265,6 @@ private slots:
         QCOMPARE(journal.states(), States {sent ? "pending" : "inFlight"});
     }
 
-    // Another process giving the same coupons back right now: a consumption could be undone by it.
     void consumptionWaitsForACancellationUnderWay()
     {
         Journal journal;
@@ -293,7 +288,6 @@ private slots:
         QVERIFY(!Gateway::parseJournal(R"([{"params":{},"params":{}}])", entries));
     }
 
-    // Three processes at once, two journalling entries and one retrying them: nothing is lost or doubled.
     void processesSharingTheJournal()
     {
         Journal journal;
@@ -317,8 +311,7 @@ private slots:
     }
 };
 
-// A child of processesSharingTheJournal: journals count entries, or retries for a while, each
-// cancellation taking a moment at the "server" that never answers.
+// A child of processesSharingTheJournal.
 int journalChild(const QString &role, const QString &folder, int count)
 {
     LogWriter log(folder);
