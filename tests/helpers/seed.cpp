@@ -21,7 +21,6 @@ bool Seed::runSqlite(const QString &path, const QStringList &statements, QString
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
         db.setDatabaseName(path);
-        // One transaction: a sync per statement makes seeding slow on a busy disk.
         if (!db.open() || !db.transaction())
             failure = db.lastError().text();
         QSqlQuery query(db);
@@ -40,7 +39,7 @@ bool Seed::runSqliteScript(const QString &path, const QString &scriptPath, QStri
     QFile script(scriptPath);
     if (!script.open(QIODevice::ReadOnly) && error)
         *error = scriptPath + ": " + script.errorString();
-    const QString text = QString::fromUtf8(script.readAll()).remove(QRegularExpression("--[^\n]*")).trimmed();
+    const QString text = QString::fromUtf8(script.readAll()).remove(QRegularExpression("--[^\n]*"));
     return script.isOpen() && runSqlite(path, text.split(QRegularExpression("\\s*;\\s*"), Qt::SkipEmptyParts), error);
 }
 

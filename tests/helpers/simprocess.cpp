@@ -4,8 +4,6 @@
 #include <QFile>
 #include <QJsonDocument>
 
-// Built into the Windows suite as well, with Qt Core alone.
-
 bool SimProcess::start(const QStringList &args, int timeoutMs)
 {
     m_process.setArguments(args + QStringList {"--port", "0", "--record", m_dir.filePath("requests.jsonl")});
@@ -16,17 +14,16 @@ bool SimProcess::start(const QStringList &args, int timeoutMs)
     m_port = line.startsWith("PORT ") ? line.mid(5).toInt() : 0;
     if (m_port > 0)
         return true;
-    m_error = "scrm-sim did not print its port: " + line + m_process.errorString() + m_process.readAllStandardError();
+    m_error = "no port from scrm-sim: " + line + m_process.errorString() + m_process.readAllStandardError();
     stop();
     return false;
 }
 
 bool SimProcess::startScenario(const QJsonObject &scenario, const QStringList &args)
 {
-    const QString path = m_dir.filePath("scenario.json");
-    QFile file(path);
+    QFile file(m_dir.filePath("scenario.json"));
     if (file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(scenario).toJson()) > 0 && file.flush())
-        return start(QStringList {"--scenario", path} + args);
+        return start(QStringList {"--scenario", file.fileName()} + args);
     m_error = file.errorString();
     return false;
 }
@@ -43,12 +40,11 @@ bool SimProcess::startFaulty(const QJsonObject &reply)
 bool SimProcess::stop(int timeoutMs)
 {
     m_process.terminate();
-    const bool ended = m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
-    if (!ended) {
-        m_process.kill();
-        m_process.waitForFinished(timeoutMs);
-    }
-    return ended && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+    if (m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs))
+        return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+    m_process.kill();
+    m_process.waitForFinished(timeoutMs);
+    return false;
 }
 
 QList<QJsonObject> SimProcess::requests() const

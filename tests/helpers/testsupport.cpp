@@ -11,7 +11,7 @@ HostCall::HostCall(const QStringList &documents)
     for (int i = 0; i < 12; ++i)
         m_buffers[i] = i < 4
             ? QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8(TestSupport::readFile(documents.value(i))))
-            : QByteArray("\1untouched\1", 12).leftJustified(1 << 16, '\0');
+            : QByteArray("\1").leftJustified(1 << 16, '\0');
 }
 
 int HostCall::run(LogWriter &log)
@@ -31,15 +31,13 @@ ModalDriver::ModalDriver(std::function<void(QDialog &)> act, int guardMs)
         if (dialog && !m_acted.contains(dialog) && (m_acted << dialog, m_act))
             m_act(*dialog);
     });
-    connect(&m_guard, &QTimer::timeout, this, [this] {
+    QTimer::singleShot(guardMs, this, [this] {
         m_guardFired = true;
         for (QWidget *window : QApplication::topLevelWidgets())
             if (auto *dialog = qobject_cast<QDialog *>(window); dialog && dialog->isVisible())
                 dialog->reject();
     });
     m_poll.start(10);
-    m_guard.setSingleShot(true);
-    m_guard.start(guardMs);
     qApp->installEventFilter(this);
 }
 
@@ -48,7 +46,7 @@ ModalDriver::~ModalDriver()
     qApp->removeEventFilter(this);
 }
 
-// Shown anew, even with no poll in between: the same message box shows many texts in a row.
+// A message box shown anew counts again, even with no poll in between.
 bool ModalDriver::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Show)

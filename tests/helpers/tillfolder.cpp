@@ -10,9 +10,9 @@ TillFolder::TillFolder(const QString &hostPath, const QString &pluginPath, const
     , m_plugin(pluginPath)
     , m_robot(robotPath)
 {
-    m_valid = m_dir.isValid() && QDir().mkpath(workDir())
-        && (hostPath.isEmpty()
-            || (QFile::copy(hostPath, m_host) && QFile::setPermissions(m_host, QFile::permissions(hostPath))));
+    QDir().mkpath(workDir());
+    if (!hostPath.isEmpty() && QFile::copy(hostPath, m_host))
+        QFile::setPermissions(m_host, QFile::permissions(hostPath));
 }
 
 void TillFolder::writeGen5(const QString &url, int timeoutSeconds)
@@ -23,7 +23,7 @@ void TillFolder::writeGen5(const QString &url, int timeoutSeconds)
               {"Config/SysType", "GEN5"},
               {"Config/UserName", "sa"},
               {"Config/Password", "pos"}});
-    // As the host writes it: a literal "[SQL SERVER]" section, keys with blanks.
+    // As the host writes it; SQLite's ODBC driver under that name.
     writeText("PosCfg.ini",
               "[SQL SERVER]\r\nLOCAL NAME=localhost\r\nLOCAL DBNAME=" + filePath("gen5.db").toUtf8() + "\r\n");
     writeText("odbcinst.ini", "[SQL SERVER]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n");
@@ -33,17 +33,17 @@ void TillFolder::writeGen5(const QString &url, int timeoutSeconds)
 
 TillFolder::HostRun TillFolder::runHost(const QStringList &documents, const QStringList &extraArgs, int timeoutMs) const
 {
-    const QString outDir = workDir() + "/out";
-    QDir(outDir).removeRecursively();
-    QDir().mkpath(outDir);
-    QStringList args = QStringList {"--lib", m_plugin, "--gbk", "--out-dir", outDir} + extraArgs;
+    const QString out = workDir() + "/out";
+    QDir(out).removeRecursively();
+    QDir().mkpath(out);
+    QStringList args = QStringList {"--lib", m_plugin, "--gbk", "--out-dir", out} + extraArgs;
     if (!m_robot.isEmpty())
         args << "--robot" << m_robot;
     for (const QString &doc : documents)
         args << (doc == "null" || QDir::isAbsolutePath(doc) ? doc : filePath(doc));
     HostRun result = run(args, timeoutMs);
     for (int p = 5; p <= 12; ++p)
-        if (QFile file(outDir + QString("/p%1.txt").arg(p)); file.open(QIODevice::ReadOnly))
+        if (QFile file(out + QString("/p%1.txt").arg(p)); file.open(QIODevice::ReadOnly))
             result.params.insert(p, file.readAll());
     return result;
 }
@@ -53,7 +53,7 @@ TillFolder::HostRun TillFolder::run(const QStringList &args, int timeoutMs, cons
     QProcess process;
     start(process, args, env);
     HostRun result;
-    result.finished = process.waitForFinished(timeoutMs); // else killed when process goes
+    result.finished = process.waitForFinished(timeoutMs);
     result.exitCode = result.finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     result.output = QString::fromUtf8(process.readAllStandardOutput());
     return result;
@@ -61,12 +61,12 @@ TillFolder::HostRun TillFolder::run(const QStringList &args, int timeoutMs, cons
 
 void TillFolder::start(QProcess &process, const QStringList &args, const QMap<QString, QString> &env) const
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcessEnvironment vars = QProcessEnvironment::systemEnvironment();
+    vars.insert("QT_QPA_PLATFORM", "offscreen");
     for (auto it = env.cbegin(); it != env.cend(); ++it)
-        it->isEmpty() ? environment.remove(it.key()) : environment.insert(it.key(), *it);
+        it->isEmpty() ? vars.remove(it.key()) : vars.insert(it.key(), *it);
     process.setWorkingDirectory(workDir());
-    process.setProcessEnvironment(environment);
+    process.setProcessEnvironment(vars);
     process.start(m_host, args);
 }
 

@@ -8,20 +8,16 @@
 
 class QProcess;
 
-// A till as on a real POS: the host executable with the INI files and the POS database beside it, and a working
-// directory that receives the LOG folder.
 class TillFolder
 {
 public:
-    // hostPath is copied into the till (none when empty); robotPath: pos-host's scripted cashier.
     TillFolder(const QString &hostPath, const QString &pluginPath, const QString &robotPath = QString());
-    TillFolder(); // pos-host, the library and the scripted cashier the test was built with
+    TillFolder();
 
-    bool isValid() const { return m_valid; }
     QString path() const { return m_dir.path(); }
     QString workDir() const { return path() + "/work"; }
     QString filePath(const QString &name) const { return path() + '/' + name; }
-    QString logText() const // today's, "" when there is none
+    QString logText() const
     {
         return QString::fromLocal8Bit(
             TestSupport::readFile(workDir() + QDate::currentDate().toString("'/LOG/PayLog'yyyyMMdd'.txt'")));
@@ -39,10 +35,9 @@ public:
     {
         Seed::gen6Till(path(), url, timeoutSeconds);
     }
-    // Its "SQL Server" database is reached through ODBC: SQLite's driver under that name.
     void writeGen5(const QString &url = QString(), int timeoutSeconds = 5);
 
-    // exitCode is -1 when the host crashed or was killed; output: stdout, UTF-8; params: as the library wrote them.
+    // exitCode -1: crashed or killed.
     struct HostRun
     {
         int exitCode = -1;
@@ -50,19 +45,18 @@ public:
         QString output;
         QMap<int, QByteArray> params;
     };
-    // pos-host with the four documents (relative to the till or absolute, "null": none), as GBK.
+    // documents: in the till, absolute or "null"
     HostRun runHost(const QStringList &documents, const QStringList &extraArgs = {}, int timeoutMs = 60000) const;
-    // The till's host from its working directory, offscreen unless env says otherwise ("" removes a variable).
+    // Offscreen; "" in env removes a variable.
     HostRun run(const QStringList &args, int timeoutMs = 60000, const QMap<QString, QString> &env = {}) const;
     void start(QProcess &process, const QStringList &args, const QMap<QString, QString> &env = {}) const;
 
 private:
     QTemporaryDir m_dir;
     QString m_host, m_plugin, m_robot;
-    bool m_valid = false;
 };
 
-// While it lives, the library takes it for the host executable's folder, and its working directory is the current one.
+// The library's host folder and the working directory while it lives.
 class AppFolder : public TillFolder
 {
 public:
