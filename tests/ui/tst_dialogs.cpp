@@ -1,4 +1,3 @@
-// The dialogs as the cashier meets them at the till's 800x600. QWinWidget and QMfcApp: tests/windows, on Win32.
 #include <QApplication>
 #include <QDir>
 #include <QItemDelegate>
@@ -31,7 +30,6 @@ const QString kQuestion = "券查询接口调用失败，是否重试？\n若否
 const QString kRules =
     "1. 单笔消费满100元可用，每单限用一张；\n2. 特价商品、烟酒及购物卡不参与；\n3. 不设找零，不可兑换现金。";
 
-// Not ticked, worth 10, name "券<code>", rules "规则<code>", reason "不满足门槛" when not usable.
 VipCouponDetail coupon(const QString &code, const QString &availableFlag = "1", const QString &apportionType = "1")
 {
     VipCouponDetail c;
@@ -62,7 +60,6 @@ void tap(VipCouponWidget &dialog, int row, int column)
                       table(dialog)->visualRect(cell(dialog, row, column)).center());
 }
 
-// No text cut off, buttons inside box, the server's texts plain; the picture goes to $GRAB_DIR.
 void checkPicture(QWidget &window, const QString &name, const QString &box, const QStringList &plainLabels)
 {
     for (const QLabel *label : window.findChildren<QLabel *>())
@@ -94,7 +91,7 @@ private slots:
     }
     void cleanup() { m_app.reset(); }
 
-    // A range value; an unusable coupon looks so even when the server ticked it.
+    // An unusable coupon looks so even when the server ticked it.
     void rowRules()
     {
         VipCouponDetail c = coupon("C1", "0");
@@ -107,8 +104,6 @@ private slots:
                  (QStringList {"12345.67", "0.00", "20.00"}));
     }
 
-    // Full screen; every key is taken, so none reaches the host; Escape closes neither the question nor the wait.
-    // The question's 1 and 0: tests/e2e.
     void prompts()
     {
         m_app->writeIni("TwVipCoupon5.ini", {{"Config/UiType", "1"}});
@@ -145,8 +140,6 @@ private slots:
         QCOMPARE(labelText(wait, "Qlbldot"), "......");
     }
 
-    // Texts and row colours before and after a tick; one popup for the rules and reason columns, which Return leaves
-    // open; the top exit. Row delegates must not pile up.
     void couponDialog()
     {
         VipCouponWidget dialog;
@@ -157,7 +150,6 @@ private slots:
         list[1].checkFlag = "1";
         list[1].realCertiMe = "7.5";
         QSignalSpy query(&dialog, &VipCouponWidget::SignQueryCoupons);
-        // A replaced delegate never freed stays under the router or the view.
         auto delegates = [&dialog] {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             const auto *rows = qobject_cast<RowDelegates *>(table(dialog)->itemDelegate());
@@ -166,7 +158,7 @@ private slots:
         };
         QStringList seen, fills;
         const int result = run(dialog, list, [&] {
-            QCOMPARE(query.count(), 1); // the pre-ticked coupon, before the loop
+            QCOMPARE(query.count(), 1);
             seen << labelText(dialog, "txtNotPay") << labelText(dialog, "txtMemb") << labelText(dialog, "txtPay");
             QCOMPARE(delegates(), 8);
             tap(dialog, 3, 1);
@@ -204,7 +196,6 @@ private slots:
         QCOMPARE(seen,
                  (QStringList {"12.50", "800123", "7.50", "17.50", "券A", kRules, "使用规则：", "open", "券C",
                                "不满足门槛", "不可用原因：", "closed", "券A", kRules, "使用规则：", "closed"}));
-        // The selected plain row, the pre-ticked row (still plain), the unusable row, the ticked row.
         QCOMPARE(fills, (QStringList {"#f3fcff", "#ffffff", "#dee2ed", "#c2e4ff"}));
         QCOMPARE(result, 0);
         QCOMPARE(dialog.m_sErrMsg, "CLOSE");
@@ -213,24 +204,20 @@ private slots:
     void couponDialogWorked_data()
     {
         QTest::addColumn<Coupons>("list");
-        QTest::addColumn<QString>("maxCount"); // Config/DiscountCountMax
-        QTest::addColumn<Coupons>("answer"); // to every re-query
-        QTest::addColumn<QStringList>("steps"); // "N": tap row N's tick, "toggle", else a button
+        QTest::addColumn<QString>("maxCount");
+        QTest::addColumn<Coupons>("answer");
+        QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QStringList>("ticks");
         QTest::addColumn<QString>("paid");
-        QTest::addColumn<QList<int>>("queries"); // with a selection, without
+        QTest::addColumn<QList<int>>("queries");
         QTest::addColumn<QStringList>("messages");
-        // At the limit of 1, the untick still goes through.
-        QTest::newRow("untick empties the selection")
-            << Coupons {coupon("A")} << "1" << Coupons() << QStringList {"0", "0"} << QStringList {"0"} << "0.00"
-            << QList<int> {1, 2} << QStringList();
-        // B is not shared over the goods and does not count; after the wrap the toggle unticks the first row.
-        QTest::newRow("max 2 blocks a third, next wraps")
+        QTest::newRow("untick at the limit") << Coupons {coupon("A")} << "1" << Coupons() << QStringList {"0", "0"}
+                                             << QStringList {"0"} << "0.00" << QList<int> {1, 2} << QStringList();
+        QTest::newRow("max 2, next wraps")
             << Coupons {coupon("A"), coupon("B", "1", "2"), coupon("C"), coupon("D")} << "2" << Coupons()
             << QStringList {"0", "1", "2", "3", "btnNextRow", "toggle"} << QStringList {"0", "1", "1", "0"} << "20.00"
             << QList<int> {4, 1} << QStringList {"优惠券最大可用数量为2"};
-        // A row takes the first coupon of its code that changes it; flag 2 never changes. Zero is no limit.
-        QTest::newRow("answer turns rows unusable and usable")
+        QTest::newRow("answer changes rows")
             << Coupons {coupon("A"), coupon("B"), coupon("B", "0"), coupon("X", "2")} << "0"
             << Coupons {coupon("A"), coupon("B"), coupon("B", "0"), coupon("B"), coupon("X", "0")}
             << QStringList {"0", "1"} << QStringList {"1", "2", "0", "0"} << "10.00" << QList<int> {1, 1}
@@ -277,19 +264,17 @@ private slots:
         QTEST(m_messages, "messages");
     }
 
-    // Through the dialog, its background and its table: the host's input keys are swallowed, the rest passed on.
     void couponDialogKeys()
     {
         VipCouponWidget dialog;
         QSignalSpy spy(&dialog, &VipCouponWidget::SignKeyPressed);
         const QList<int> swallowed {Qt::Key_Return, Qt::Key_Enter, Qt::Key_0, Qt::Key_9},
             passed {Qt::Key_Escape, Qt::Key_Up, Qt::Key_A};
-        for (QWidget *target : {static_cast<QWidget *>(&dialog), dialog.findChild<QWidget *>("Qwidgetback"),
-                                static_cast<QWidget *>(table(dialog))})
+        for (QWidget *target : QList<QWidget *> {&dialog, dialog.findChild<QWidget *>("Qwidgetback"), table(dialog)})
             for (int key : swallowed + passed)
                 QTest::keyClick(target, Qt::Key(key));
         QList<int> sent;
-        for (const QList<QVariant> &arguments : qAsConst(spy))
+        for (const auto &arguments : qAsConst(spy))
             sent << arguments.at(0).toInt();
         QCOMPARE(sent, passed + passed + passed);
         QVERIFY(dialog.isVisible());
@@ -301,13 +286,12 @@ private slots:
         QTest::addColumn<QString>("orgCode");
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("error"); // all the cashier is shown when the key is pressed in the dialog
+        QTest::addColumn<QString>("error");
         const QString gen6 = "GEN6", gen5 = "GEN5";
         QTest::newRow("gen6 till override") << gen6 << "A01" << int(Qt::Key_PageUp) << "115" << QString();
         // A quote in the till's configuration must not turn into SQL.
         QTest::newRow("gen6 org code is bound") << gen6 << "A01' or '1'='1" << int(Qt::Key_Up) << "111" << QString();
-        // A till without an organisation takes the overrides written for none.
-        QTest::newRow("gen6 override without org code") << gen6 << QString() << int(Qt::Key_F1) << "116" << QString();
+        QTest::newRow("gen6 no org code") << gen6 << QString() << int(Qt::Key_F1) << "116" << QString();
         QTest::newRow("gen6 7 not configured") << gen6 << "A01" << int(Qt::Key_7) << QString() << "该按键未配置";
         QTest::newRow("gen5 plus like equals")
             << gen5 << QString() << int(Qt::Key_Plus) << QString()
@@ -321,7 +305,6 @@ private slots:
         QFETCH(QString, orgCode);
         QFETCH(int, key);
         QFETCH(QString, error);
-        // GEN6 in SQLite: F1 (24) and Up (13), Up overridden for till 001; GEN5 through ODBC.
         if (sysType == "GEN5") {
             m_app->writeGen5();
         } else {
@@ -341,18 +324,13 @@ private slots:
         if (error.isEmpty())
             return;
         cpu.m_VipCouponWidget.m_sErrMsg = "unchanged";
-        QStringList shown;
-        ModalDriver cashier([&shown](QDialog &box) {
-            shown << labelText(box, "Qlbltishi");
-            box.accept();
-        });
+        ModalDriver messages = confirmMessages();
         cpu.SlotKeyPressed(key);
-        QCOMPARE(shown, QStringList {error});
+        QCOMPARE(m_messages, QStringList {error});
         QCOMPARE(cpu.m_VipCouponWidget.m_sErrMsg, "unchanged");
     }
 
 private:
-    // Runs during in the dialog's loop; message boxes confirmed into m_messages, re-queries answered with m_answer.
     int run(VipCouponWidget &dialog, const QList<VipCouponDetail> &list, std::function<void()> during)
     {
         auto refresh = [this, &dialog] {
@@ -361,14 +339,19 @@ private:
         connect(&dialog, &VipCouponWidget::SignQueryCoupons, &dialog, refresh);
         connect(&dialog, &VipCouponWidget::SignQueryCouponsforVip, &dialog, refresh);
         ModalDriver cashier([&](QDialog &shown) { &shown == &dialog ? during() : void(); }, 60000);
-        ModalDriver messages([this](QDialog &shown) {
+        ModalDriver messages = confirmMessages();
+        const int result = dialog.show(list, {}, {});
+        return cashier.guardFired() || messages.guardFired() ? -1 : result;
+    }
+
+    ModalDriver confirmMessages()
+    {
+        return ModalDriver([this](QDialog &shown) {
             if (qobject_cast<MessageWidget *>(&shown)) {
                 m_messages << labelText(shown, "Qlbltishi");
                 shown.accept();
             }
         });
-        const int result = dialog.show(list, {}, {});
-        return cashier.guardFired() || messages.guardFired() ? -1 : result; // -1: a dialog stayed open
     }
 
     std::unique_ptr<AppFolder> m_app;
