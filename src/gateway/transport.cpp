@@ -50,14 +50,12 @@ QString replyErrorMessage(int errorCode, const QString &errorString)
     return networkErrorMessage(errorCode, errorString);
 }
 
-ServerSide serverSideAfterError(int qtNetworkError, int httpStatus)
+namespace {
+
+// No connection was made, or it failed before the request went out.
+bool requestNeverLeft(int qtNetworkError)
 {
-    if (httpStatus >= 400 && httpStatus < 500)
-        return ServerSide::Untouched;
-    if (httpStatus >= 500)
-        return ServerSide::Unknown;
     switch (qtNetworkError) {
-    // No connection was made, or it failed before the request went out.
     case QNetworkReply::ConnectionRefusedError:
     case QNetworkReply::HostNotFoundError:
     case QNetworkReply::SslHandshakeFailedError:
@@ -65,10 +63,21 @@ ServerSide serverSideAfterError(int qtNetworkError, int httpStatus)
     case QNetworkReply::ProxyNotFoundError:
     case QNetworkReply::ProxyAuthenticationRequiredError:
     case QNetworkReply::ProtocolUnknownError:
-        return ServerSide::Untouched;
+        return true;
     default:
-        return ServerSide::Unknown;
+        return false;
     }
+}
+
+}
+
+ServerSide serverSideAfterError(int qtNetworkError, int httpStatus)
+{
+    if (httpStatus >= 400 && httpStatus < 500)
+        return ServerSide::Untouched;
+    if (httpStatus >= 500)
+        return ServerSide::Unknown;
+    return requestNeverLeft(qtNetworkError) ? ServerSide::Untouched : ServerSide::Unknown;
 }
 
 Failure failureAfterError(int qtNetworkError, int httpStatus)
@@ -77,14 +86,9 @@ Failure failureAfterError(int qtNetworkError, int httpStatus)
         return Failure::Rejected;
     if (httpStatus > 0)
         return Failure::ServerError;
+    if (requestNeverLeft(qtNetworkError))
+        return Failure::Unreachable;
     switch (qtNetworkError) {
-    case QNetworkReply::ConnectionRefusedError:
-    case QNetworkReply::HostNotFoundError:
-    case QNetworkReply::SslHandshakeFailedError:
-    case QNetworkReply::ProxyConnectionRefusedError:
-    case QNetworkReply::ProxyNotFoundError:
-    case QNetworkReply::ProxyAuthenticationRequiredError:
-    case QNetworkReply::ProtocolUnknownError:
     case QNetworkReply::NetworkSessionFailedError:
     case QNetworkReply::TemporaryNetworkFailureError:
     case QNetworkReply::UnknownNetworkError:
