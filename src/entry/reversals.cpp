@@ -30,14 +30,6 @@ bool sharesCode(const QStringList &codes, const QStringList &others)
     return false;
 }
 
-QString paramsText(const Gateway::ParamSet &params)
-{
-    QStringList pairs;
-    for (auto it = params.cbegin(); it != params.cend(); ++it)
-        pairs.append(it.key() + QLatin1Char('=') + it.value());
-    return pairs.join(QLatin1Char('&'));
-}
-
 // A missing file is an empty journal. A file that cannot be read as a journal is moved aside
 // (same name + ".unreadable-<yyyyMMddhhmmss>") so that what it holds stays for support and new
 // entries are not written over it. A file that cannot be opened now gives no journal.
@@ -336,7 +328,7 @@ QString Reversals::consumptionUncertain(const QString &reason, bool answerMaySti
     if (!saved) {
         // The log then is the only record: it carries everything support needs to cancel by hand.
         m_log.WriteLog(LogModule::kLibrary, QStringLiteral("待撤销记录写入失败，请人工撤销"),
-                       error + QStringLiteral(" ") + paramsText(entry.params));
+                       error + QStringLiteral(" ") + Gateway::paramsText(entry.params));
         return QStringLiteral("。用券支付未完成，本次核销撤销失败且无法记录，请联系管理员撤销");
     }
     if (answer.kind == ReversalAnswer::Kind::Refused) {
@@ -345,7 +337,7 @@ QString Reversals::consumptionUncertain(const QString &reason, bool answerMaySti
             + QStringLiteral("），将在下一笔交易开始时再次撤销");
     }
     m_log.WriteLog(LogModule::kLibrary, QStringLiteral("撤销本次核销失败，记录待撤销"), answer.detail);
-    m_log.WriteLog(LogModule::kLibrary, QStringLiteral("待撤销记录"), paramsText(entry.params));
+    m_log.WriteLog(LogModule::kLibrary, QStringLiteral("待撤销记录"), Gateway::paramsText(entry.params));
     return QStringLiteral("。用券支付未完成，本次核销的撤销尚未完成，将在下一笔交易开始时自动重试");
 }
 
@@ -429,7 +421,7 @@ void Reversals::retryPending()
         }
         ++entry.attempts;
         m_log.WriteLog(LogModule::kLibrary, QStringLiteral("重试待撤销核销"),
-                       QStringLiteral("第%1次 ").arg(entry.attempts) + paramsText(entry.params));
+                       QStringLiteral("第%1次 ").arg(entry.attempts) + Gateway::paramsText(entry.params));
         const ReversalAnswer answer = m_send(entry.params);
         const Verdict verdict = judge(entry, answer);
         verdicts.insert(entry.id, verdict);

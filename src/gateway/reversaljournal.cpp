@@ -90,15 +90,20 @@ QString stateName(PendingReversal::State state)
     return kPending;
 }
 
-QString describe(const PendingReversal &entry)
+QString paramsText(const ParamSet &params)
 {
     QStringList pairs;
-    for (auto it = entry.params.cbegin(); it != entry.params.cend(); ++it)
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
         pairs.append(it.key() + QLatin1Char('=') + it.value());
+    return pairs.join(QLatin1Char('&'));
+}
+
+QString describe(const PendingReversal &entry)
+{
     return QStringLiteral("记录%1 核销时间%2 已发送%3次 %4")
         .arg(entry.id, entry.createdAt)
         .arg(entry.attempts)
-        .arg(pairs.join(QLatin1Char('&')));
+        .arg(paramsText(entry.params));
 }
 
 QByteArray journalText(const QList<PendingReversal> &entries)

@@ -41,6 +41,8 @@ QByteArray journalText(const QList<PendingReversal> &entries);
 bool parseJournal(const QByteArray &text, QList<PendingReversal> &entries);
 
 QString stateName(PendingReversal::State state);
+// The unsigned parameters as k=v pairs joined by '&', for the log.
+QString paramsText(const ParamSet &params);
 // What support needs to cancel an entry by hand, on one line.
 QString describe(const PendingReversal &entry);
 
